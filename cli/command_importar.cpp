@@ -1,0 +1,8 @@
+#include "cli/commands.h"
+
+namespace orvida::cli {
+
+// Not built yet: refuses with a usage error until the command is written.
+int RunImportar(const Invocation& call) { return ReportUsage(call, "la orden 'importar' aún no está disponible"); }
+
+}  // namespace orvida::cli

@@ -1,0 +1,1 @@
+#include "convert/conversion_run.h"

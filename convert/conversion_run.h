@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "formats/exchange_document.h"
+#include "formats/notices.h"
+#include "formats/working_tables.h"
+
+namespace orvida::convert {
+
+// What one step left behind: the table it wrote and the rows it holds now.
+struct StepResult {
+  std::string step;   // "ExportarMaterias" ...
+  std::string table;  // "ASIGNOMT" ...
+  int rows = 0;
+};
+
+using StepObserver = std::function<void(const StepResult&)>;
+
+// The conversion run (exportar): the seven steps in their order over a loaded exchange
+// document and a working folder. The document must already have passed RequireEnvelope.
+// An error stops the run where it happens (tables of finished steps stay rebuilt; the failing
+// step's table keeps the rows posted before the error); every handle is closed on the way out.
+// `on_step` is told after each table is written.
+void RunConversion(const formats::ExchangeDocument& document,
+                   const formats::WorkingFolder& folder, formats::NoticeSink& notices,
+                   const StepObserver& on_step = {});
+
+}  // namespace orvida::convert

@@ -1,0 +1,1 @@
+#include "formats/exchange_document.h"

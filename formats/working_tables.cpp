@@ -1,0 +1,1 @@
+#include "formats/working_tables.h"

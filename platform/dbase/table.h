@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvida::dbase {
+
+// 8-bit text as stored in the tables (Windows-1252).
+using AnsiString = std::string;
+
+// The field types a table is created with.
+enum class FieldType {
+  kText,     // C, n characters
+  kInteger,  // N 11.0
+  kFloat,    // N 20.4
+  kLogical,  // L
+};
+
+struct FieldDef {
+  std::string name;  // at most 10 ASCII characters
+  FieldType type = FieldType::kText;
+  int size = 0;  // characters, for kText only
+};
+
+// One tag of the production index (<NAME>.MDX); the key is the value of `field`, ascending,
+// not unique.
+struct IndexDef {
+  std::string name;
+  std::string field;
+};
+
+// A field as found in a table on disk (any dBase level or FoxPro variant the reader knows).
+struct FieldInfo {
+  std::string name;
+  char type = 'C';  // the type letter on disk: C N F L D I O + @ ...
+  int length = 0;
+  int decimals = 0;
+};
+
+enum class OpenMode {
+  kShared,     // several handles may read and write; refused while someone holds it exclusive
+  kExclusive,  // refused at once while any other handle, in this or another process, holds it
+};
+
+// Creates a new empty table file `dbf` (dBase IV layout: version 0x03, language driver 0x58,
+// Windows-1252) with `fields`, and its production index <NAME>.MDX when `indexes` is not empty,
+// replacing any file of that name. `shown_name` names the table in messages.
+void CreateTable(const std::filesystem::path& dbf, const std::vector<FieldDef>& fields,
+                 const std::vector<IndexDef>& indexes, const std::string& shown_name);
+
+// An open table. Reading: first/next/eof over the rows in natural order, in the order of an
+// index tag, or through a filter. Writing: Append, Set..., Post; every Post leaves a valid file
+// on disk (header count = rows written, 0x1A after the last row, the index up to date).
+//
+// Every failure throws orvida::Error with a Spanish message that names the table (its shown
+// name) and, where it applies, the field: a missing field, a malformed header, a table held by
+// another program (InUseError: "La tabla C:\KTEMP\X.DBF está abierta en otro programa").
+class Table {
+ public:
+  static Table Open(const std::filesystem::path& dbf, OpenMode mode,
+                    const std::string& shown_name);
+  Table(Table&& other) noexcept;
+  Table& operator=(Table&& other) noexcept;
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+  ~Table();  // closes (and releases the lock)
+
+  void Close();
+  bool IsOpen() const;
+  const std::string& shown_name() const;
+
+  const std::vector<FieldInfo>& Fields() const;
+  bool HasField(std::string_view name) const;  // names compare ignoring ASCII case
+
+  // Rows: in natural order, in index order once SetIndexOrder is called, and only the
+  // matching rows while a filter is on. Rows marked deleted are skipped.
+  void First();
+  void Next();
+  bool Eof() const;
+  int RecordCount() const;
+
+  // Text without trailing blanks. Numbers in shortest decimal form (" 1" -> "1",
+  // "4.0000" -> "4"); logical as "T", "F" or ""; dates as AAAA-MM-DD or "".
+  AnsiString GetText(std::string_view field) const;
+  // An empty field reads as 0. A character field has blanks removed at both ends and is then
+  // converted by the platform's integer conversion ("'x' no es un valor entero válido").
+  std::int32_t GetInteger(std::string_view field) const;
+  double GetFloat(std::string_view field) const;
+
+  // Filter of the form  FIELD= 'literal'  (single quotes, doubled inside): compares the stored
+  // text without trailing blanks, exact and case-sensitive. SetFiltered(true) moves to the
+  // first matching row.
+  void SetFilter(std::string_view expression);
+  void SetFiltered(bool on);
+
+  // Scans in the order of the production index tag named `tag` (equal keys in natural order).
+  void SetIndexOrder(std::string_view tag);
+
+  // Adds a row at the end; the Set... calls fill it; Post writes it.
+  void Append();
+  void SetText(std::string_view field, std::string_view value);  // cut to the field size
+  void SetInteger(std::string_view field, std::int32_t value);
+  void SetFloat(std::string_view field, double value);
+  void SetLogical(std::string_view field, bool value);
+  void Post();
+
+ private:
+  struct Impl;
+  explicit Table(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace orvida::dbase

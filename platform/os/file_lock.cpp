@@ -1,0 +1,1 @@
+#include "platform/os/file_lock.h"

@@ -1,0 +1,1 @@
+#include "platform/os/ini_file.h"

@@ -1,0 +1,1 @@
+#include "platform/os/local_time.h"

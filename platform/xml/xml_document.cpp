@@ -1,0 +1,1 @@
+#include "platform/xml/xml_document.h"

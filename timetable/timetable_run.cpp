@@ -1,0 +1,1 @@
+#include "timetable/timetable_run.h"
