@@ -25,4 +25,8 @@ class InUseError : public Error {
   using Error::Error;
 };
 
+// A short Spanish reason for an errno value, to follow "No se puede abrir <archivo>: "
+// ("no existe", "no tiene permiso", ...); the C library's text for the uncommon ones.
+std::string DescribeSystemError(int error_number);
+
 }  // namespace orvida

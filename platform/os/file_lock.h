@@ -14,7 +14,8 @@ enum class LockKind { kShared, kExclusive };
 class LockedFile {
  public:
   LockedFile() = default;
-  // Opens `path` read-only for kShared and read-write for kExclusive.
+  // Opens `path` read-write; for kShared a file that may only be read is opened read-only
+  // instead. The descriptor is closed on exec, so programs started later do not inherit locks.
   LockedFile(const std::filesystem::path& path, LockKind kind, const std::string& display_name,
              const std::string& refused_message);
   LockedFile(LockedFile&& other) noexcept;
