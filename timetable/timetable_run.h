@@ -25,4 +25,10 @@ TimetableResult ImportarHorarios(const std::filesystem::path& document_path,
                                  const formats::WorkingFolder& folder, const os::Clock& clock,
                                  formats::NoticeSink& notices);
 
+// Where the timetable document of an input goes: its folder, then "ResultadoOrvida", then its
+// file name ("C:\datos\horario.xml" gives "C:\datos\ResultadoOrvidahorario.xml").
+std::filesystem::path OutputPathFor(const std::filesystem::path& document_path);
+// The same for the input's path as the user gave it (a Windows or a POSIX path).
+std::string ShownOutputPathFor(const std::string& shown_path);
+
 }  // namespace orvida::timetable
