@@ -32,6 +32,11 @@ class Node {
   // The value of an attribute, or an empty string when it is absent.
   std::string Attribute(std::string_view name) const;
 
+  // The child elements called `name` (in no namespace), in document order: the same nodes as
+  // the relative XPath step `name`, found without evaluating an expression, for readers that
+  // walk thousands of records.
+  std::vector<Node> ChildElements(std::string_view name) const;
+
   _xmlNode* raw() const { return node_; }
   bool operator==(const Node& other) const { return node_ == other.node_; }
 
