@@ -14,6 +14,8 @@ struct StepResult {
   std::string step;   // "ExportarMaterias" ...
   std::string table;  // "ASIGNOMT" ...
   int rows = 0;
+  int number = 0;   // the step's place in the run, 1 to 7
+  int written = 0;  // rows this step added (differs from `rows` for ExportarActividades)
 };
 
 using StepObserver = std::function<void(const StepResult&)>;
@@ -23,8 +25,20 @@ using StepObserver = std::function<void(const StepResult&)>;
 // An error stops the run where it happens (tables of finished steps stay rebuilt; the failing
 // step's table keeps the rows posted before the error); every handle is closed on the way out.
 // `on_step` is told after each table is written.
-void RunConversion(const formats::ExchangeDocument& document,
-                   const formats::WorkingFolder& folder, formats::NoticeSink& notices,
-                   const StepObserver& on_step = {});
+void RunConversion(const formats::ExchangeDocument& document, const formats::WorkingFolder& folder,
+                   formats::NoticeSink& notices, const StepObserver& on_step = {});
+
+// What every step works with: the loaded document, the working folder, where notices go and
+// who is told when a table is written.
+struct StepContext {
+  const formats::ExchangeDocument& document;
+  const formats::WorkingFolder& folder;
+  formats::NoticeSink& notices;
+  StepObserver on_step;
+
+  void Written(const StepResult& result) const {
+    if (on_step) on_step(result);
+  }
+};
 
 }  // namespace orvida::convert
