@@ -28,10 +28,10 @@ enum class Section {
 
 struct SectionInfo {
   Section section;
-  std::string_view seq;          // "MATERIAS" ...
-  std::string_view expression;   // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="MATERIAS"]/grupo_datos
-  int min_fields;                // 2, or 1 for ANNO_ACADEMICO
-  int highest_position;          // the highest field position any reader of the section reads
+  std::string_view seq;         // "MATERIAS" ...
+  std::string_view expression;  // /SERVICIO/BLOQUE_DATOS/grupo_datos[@seq="MATERIAS"]/grupo_datos
+  int min_fields;               // 2, or 1 for ANNO_ACADEMICO
+  int highest_position;         // the highest field position any reader of the section reads
 };
 
 // Every section, in the order of the document's description (MATERIAS first, ANNO_ACADEMICO
@@ -76,7 +76,9 @@ class ExchangeDocument {
   static ExchangeDocument FromXml(xml::Document document, std::string shown_path);
 
   // Throws Error unless the root element is SERVICIO with a BLOQUE_DATOS child:
-  // "El documento no es un documento de intercambio: su elemento raíz es X, no SERVICIO".
+  // "El documento no es un documento de intercambio: su elemento raíz es X, no SERVICIO
+  // (archivo C:\datos\x.xml)", "... SERVICIO no contiene BLOQUE_DATOS (archivo ...)",
+  // "... no tiene elemento raíz (archivo ...)".
   void RequireEnvelope() const;
 
   // Reads the records of `section` in document order (both sections when `seq` occurs twice).
