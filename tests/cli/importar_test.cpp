@@ -88,8 +88,10 @@ TEST_F(ImportarCommandTest, ErrorsAndWrongCommandLines) {
       {{"--rapido", document_}, kExitUsage, "'--rapido'"},
       {{document_, document_}, kExitUsage, "sobra"},
       {{"--carpeta", carpeta, (folder_ / "otro.xml").string()}, kExitError, "No existe archivo"},
+      {{"--carpeta", (folder_ / "falta").string(), document_}, kExitError, "no existe"},
       {{"--carpeta", (folder_ / "vacia").string(), document_}, kExitError, "SOLUC"},
   };
+  std::filesystem::create_directory(folder_ / "vacia");
   for (const Case& c : cases) {
     const Outcome outcome = Importar(c.args);
     EXPECT_EQ(outcome.code, c.code) << outcome.err;

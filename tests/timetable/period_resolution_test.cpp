@@ -19,8 +19,8 @@ TEST(ClockToMinutes, ConvertsHoursAndMinutes) {
       {"08:30", "510"},  {"8:30", "510"},   {"12:05", "725"}, {"13:45", "825"},
       {"", "0"},         {"09:00", "540"},  {"09:55", "595"}, {"00:00", "0"},
       {"23:59", "1439"}, {"25:00", "1500"},  // hours are not reduced modulo 24
-      {"5", "5"},                            // "05": hours and minutes are both the whole text
-      {"0830", "510"},                       // four characters: "00830", hours "00", minutes "30"
+      {"5", "305"},                          // "05": hours and minutes are both the whole text
+      {"0830", "30"},                        // four characters: "00830", hours "00", minutes "30"
       {"-1:-30", "-30"},  // what MinutesToClock(-30) writes: hours "-1", minutes "30"
   };
   for (const Case& c : cases) {
