@@ -119,6 +119,18 @@ std::vector<Assignment> Assignments(dbase::Table& table) {
   return rows;
 }
 
+// The codes of the activities (ASIGNOMT rows marked ESTAREA) that a host may write in TAREA.
+std::vector<AnsiString> ActivityCodes(dbase::Table& table) {
+  std::vector<AnsiString> codes;
+  std::set<AnsiString> seen;
+  for (table.First(); !table.Eof(); table.Next()) {
+    if (table.GetText("ESTAREA") != "T") continue;
+    AnsiString code = table.GetText("CODTAREA");
+    if (!code.empty() && seen.insert(code).second) codes.push_back(std::move(code));
+  }
+  return codes;
+}
+
 // Busy cells per teacher or class unit.
 class Occupancy {
  public:
@@ -152,6 +164,7 @@ SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
   std::vector<AnsiString> rooms;
   std::vector<Cell> cells;
   std::vector<Assignment> assignments;
+  std::vector<AnsiString> activity_codes;
   {
     dbase::Table proft = folder.OpenRunTime("PROFT");
     teachers = DistinctCodes(proft, "ABREV");
@@ -161,6 +174,8 @@ SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
     cells = GridCells(diashorast);
     dbase::Table asigt = folder.OpenRunTime("ASIGT");
     assignments = Assignments(asigt);
+    dbase::Table asignomt = folder.OpenRunTime("ASIGNOMT");
+    activity_codes = ActivityCodes(asignomt);
   }
   if (options.rows && *options.rows < 0) throw Error("El número de filas no puede ser negativo");
   if (options.rows && *options.rows > 0 && assignments.empty()) {
@@ -186,6 +201,7 @@ SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
     if (idle_set.count(code) == 0) active.push_back(code);
   }
   const std::set<AnsiString> active_set(active.begin(), active.end());
+  std::vector<int> load(active.size(), 0);  // hours given to each active teacher
   report.idle_teachers = static_cast<int>(idle);
 
   Occupancy teacher_busy(cells.size());
@@ -198,7 +214,16 @@ SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
     if (active_set.count(assignment.cprof) != 0) {
       base.prof = assignment.cprof;
     } else if (!active.empty()) {
-      base.prof = active[random.Below(active.size())];
+      // The least loaded teacher (one of them, at random), as a timetabler shares out the work.
+      std::vector<std::size_t> least;
+      for (std::size_t t = 0; t < active.size(); ++t) {
+        if (!least.empty() && load[t] > load[least.front()]) continue;
+        if (!least.empty() && load[t] < load[least.front()]) least.clear();
+        least.push_back(t);
+      }
+      const std::size_t chosen_teacher = least[random.Below(least.size())];
+      load[chosen_teacher] += assignment.horas;
+      base.prof = active[chosen_teacher];
     }
     base.asig = assignment.casig;
     base.codgrupo = assignment.cgrup;
@@ -235,7 +260,11 @@ SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
         teacher_cells[c] = true;
         unit_cells[c] = true;
       }
-      if (random.Chance(15)) row.tarea = assignment.ctarea.empty() ? "1" : assignment.ctarea;
+      if (random.Chance(15)) {
+        row.tarea = !activity_codes.empty() ? activity_codes[random.Below(activity_codes.size())]
+                    : !assignment.ctarea.empty() ? assignment.ctarea
+                                                 : "1";
+      }
       if (!rooms.empty() && random.Chance(50)) row.aula = rooms[random.Below(rooms.size())];
       out.push_back(std::move(row));
     }

@@ -33,12 +33,13 @@ struct SimulationReport {
   int grid_cells = 0;     // distinct (day, period) cells of days 1-5 in DIASHORAST
 };
 
-// Plays the timetabling program: reads PROFT, AULAT, ASIGT and DIASHORAST from the working
-// folder (shared) and writes a solved SOLUC there, the same for the same tables and seed. Every
-// ASIGT row's HORAS are placed on distinct (day, period) cells of days 1 to 5, avoiding cells
+// Plays the timetabling program: reads PROFT, AULAT, ASIGT, DIASHORAST and ASIGNOMT from the
+// working folder (shared) and writes a solved SOLUC there, the same for the same tables and seed.
+// Every ASIGT row's HORAS are placed on distinct (day, period) cells of days 1 to 5, avoiding cells
 // where the teacher or the class unit is already busy while free cells remain; about one
 // teacher in ten gets no period, about 5 % of the rows stay unplaced (DIA 0), TAREA is blank in
-// most rows and AULA holds a room of AULAT in about half of them.
+// most rows (the others hold the code of an ASIGNOMT activity, or the row's CTAREA when there
+// is none) and AULA holds a room of AULAT in about half of them.
 SimulationReport WriteSolvedSoluc(const formats::WorkingFolder& folder,
                                   const SimulationOptions& options);
 
