@@ -114,9 +114,10 @@ SectionStats ExchangeDocument::ReadSection(Section section,
     values.reserve(static_cast<std::size_t>(info.highest_position) + 1);
     untrimmed.reserve(values.capacity());
     for (int index = 0; index <= info.highest_position; ++index) {
-      const std::string text = fields[static_cast<std::size_t>(index)].Text();
-      values.push_back(os::Utf8ToAnsi(TrimControl(text)));
-      untrimmed.push_back(os::Utf8ToAnsi(text));
+      // Trimming after the conversion is the same as before it: the bytes up to 0x20 are whole
+      // characters in both encodings and convert to themselves.
+      untrimmed.push_back(os::Utf8ToAnsi(fields[static_cast<std::size_t>(index)].Text()));
+      values.push_back(TrimControl(untrimmed.back()));
     }
     ++stats.used;
     reader(Record(position, std::move(values), std::move(untrimmed)));

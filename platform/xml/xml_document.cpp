@@ -322,9 +322,9 @@ Document Document::Parse(std::string_view bytes, const std::string& shown_path) 
     }
     throw Error(invalid + where + ": " + reason->message);
   }
+  std::unique_ptr<Impl> parsed = std::make_unique<Impl>(doc);
   Document document;
-  xmlFreeDoc(document.impl_->doc);
-  document.impl_->doc = doc;
+  document.impl_ = std::move(parsed);
   // The parser leaves an external entity unread, so its references would read as empty text
   // and data would vanish without a word; a document that declares one is refused instead.
   if (const xmlEntity* entity = FirstExternalEntity(doc); entity != nullptr) {
