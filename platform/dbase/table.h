@@ -61,8 +61,7 @@ void CreateTable(const std::filesystem::path& dbf, const std::vector<FieldDef>& 
 // another program (InUseError: "La tabla C:\KTEMP\X.DBF está abierta en otro programa").
 class Table {
  public:
-  static Table Open(const std::filesystem::path& dbf, OpenMode mode,
-                    const std::string& shown_name);
+  static Table Open(const std::filesystem::path& dbf, OpenMode mode, const std::string& shown_name);
   Table(Table&& other) noexcept;
   Table& operator=(Table&& other) noexcept;
   Table(const Table&) = delete;
@@ -111,6 +110,7 @@ class Table {
  private:
   struct Impl;
   explicit Table(std::unique_ptr<Impl> impl);
+  Impl& Live() const;  // throws Error for a moved-from handle
   std::unique_ptr<Impl> impl_;
 };
 
