@@ -1,7 +1,10 @@
 #include "timetable/period_resolution.h"
 
+#include "platform/os/error.h"
+
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace orvida::timetable {
 
@@ -21,9 +24,30 @@ enum Field : std::size_t {
   kActividad,
 };
 
+// ClockToMinutes of a slot's clock text; a text that is not a clock stops the run with the
+// conversion message followed by where the text stands.
+AnsiString SlotMinutes(const AnsiString& clock, std::string_view field, const AnsiString& diho) {
+  try {
+    return ClockToMinutes(clock);
+  } catch (const ConversionError& error) {
+    throw ConversionError(std::string(error.what()) + " (DIASHORAST, fila con DIHO '" +
+                          os::AnsiToUtf8(diho) + "', campo " + std::string(field) + " '" +
+                          os::AnsiToUtf8(clock) + "')");
+  }
+}
+
 }  // namespace
 
 bool IsBlank(std::string_view text) { return text.find_first_not_of(' ') == std::string::npos; }
+
+std::int32_t ReadInteger(const dbase::Table& table, std::string_view field) {
+  try {
+    return table.GetInteger(field);
+  } catch (const ConversionError& error) {
+    throw ConversionError(std::string(error.what()) + " (" + table.shown_name() + ", campo " +
+                          std::string(field) + ")");
+  }
+}
 
 SolucRow ReadSolucRow(const dbase::Table& soluc) {
   SolucRow row;
@@ -31,7 +55,7 @@ SolucRow ReadSolucRow(const dbase::Table& soluc) {
   row.codgrupo = soluc.GetText("CODGRUPO");
   row.tarea = soluc.GetText("TAREA");
   row.dia = soluc.GetText("DIA");
-  row.hora = soluc.GetInteger("HORA");
+  row.hora = ReadInteger(soluc, "HORA");
   row.aula = soluc.GetText("AULA");
   return row;
 }
@@ -171,8 +195,8 @@ ResolvedPeriod ResolvePeriod(const SolucRow& row, const AnsiString& start_text,
     result.unit_found = true;
   }
 
-  texts[kHorIni] = ClockToMinutes(start_clock);
-  texts[kHorFin] = ClockToMinutes(end_clock);
+  texts[kHorIni] = SlotMinutes(start_clock, "HORADESDE", result.slot_key);
+  texts[kHorFin] = SlotMinutes(end_clock, "HORAHASTA", result.slot_key);
 
   if (IsBlank(activity)) activity = "1";
   texts[kActividad] = activity;

@@ -26,6 +26,10 @@ struct SolucRow {
   AnsiString aula;        // AULA, room code, may be blank
 };
 
+// A field of the current row as an integer; a text that is not one stops the run with the
+// conversion message followed by the table and the field.
+std::int32_t ReadInteger(const dbase::Table& table, std::string_view field);
+
 // Reads the current row of SOLUC in the order the resolution uses its fields, so that a missing
 // field stops the run at its first read with the table engine's message.
 SolucRow ReadSolucRow(const dbase::Table& soluc);
@@ -101,7 +105,8 @@ class PeriodLookups {
 // it, the unit key of the GRUPOST row, the course and subject keys of the ASIGT row (both empty
 // when no row matches), the start and end texts of the academic year, the slot's start and end
 // in minutes ("0" without a slot), and the activity code (TAREA, else ASIGNOMT.CODTAREA, else
-// "1"). Throws ConversionError for a clock text that is not hours and minutes.
+// "1"). Throws ConversionError for a clock text that is not hours and minutes: the message of
+// ClockToMinutes followed by the slot and the field.
 ResolvedPeriod ResolvePeriod(const SolucRow& row, const AnsiString& start_text,
                              const AnsiString& end_text, PeriodLookups& lookups);
 

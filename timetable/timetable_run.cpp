@@ -237,7 +237,7 @@ TimetableResult ImportarHorarios(const std::filesystem::path& document_path,
 
     int activity_number = 1;
     for (; !soluc.Eof(); soluc.Next()) {
-      if (soluc.GetInteger("DIA") == 0) continue;  // not placed
+      if (ReadInteger(soluc, "DIA") == 0) continue;  // not placed
       xml::Node activity = build.Group("ACTIVIDAD_" + std::to_string(activity_number));
       ++activity_number;
       build.Append(teacher, activity);

@@ -153,7 +153,9 @@ TEST(ResolvePeriod, StopsOnABadClockOfTheSlot) {
     ResolvePeriod({"MAT", "1A", "", "1", 1, ""}, "s", "e", lookups);
     ADD_FAILURE() << "no error";
   } catch (const ConversionError& error) {
-    EXPECT_EQ(std::string(error.what()), "':5' no es un valor entero válido");
+    EXPECT_EQ(std::string(error.what()),
+              "':5' no es un valor entero válido (DIASHORAST, fila con DIHO '11', campo "
+              "HORADESDE '7:5')");
   }
 }
 

@@ -450,9 +450,21 @@ TEST_F(TimetableRunTest, FailuresWriteNothingAndCloseEveryTable) {
          testing::AppendRows(table, {{{"PROF", "GAR"}, {"HORA", "1"}}});
        },
        {"SOLUC", "DIA"}},
+      {"DIA that is not a number",
+       [&] {
+         const auto dbf = work_ / "SOLUC.DBF";
+         dbase::CreateTable(dbf,
+                            {{"PROF", dbase::FieldType::kText, 4},
+                             {"DIA", dbase::FieldType::kText, 2},
+                             {"HORA", dbase::FieldType::kText, 2}},
+                            {}, "C:\\KTEMP\\SOLUC.DBF");
+         auto table = dbase::Table::Open(dbf, dbase::OpenMode::kShared, "C:\\KTEMP\\SOLUC.DBF");
+         testing::AppendRows(table, {{{"PROF", "GAR"}, {"DIA", "x"}, {"HORA", "1"}}});
+       },
+       {"'x' no es un valor entero válido", "SOLUC", "DIA"}},
       {"bad clock text",
        [&] { WriteTable(*working_, "DIASHORAST", {Slot("11", "T1", "1", "1", "7:5", "08:00")}); },
-       {"':5' no es un valor entero válido"}},
+       {"':5' no es un valor entero válido", "HORADESDE"}},
       {"academic year that is not a number",
        [&] {
          WriteBytes(input_,
