@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <clocale>
 #include <optional>
 #include <string>
@@ -42,6 +44,12 @@ int main(int argc, char* argv[]) {
   std::setlocale(LC_NUMERIC, "C");
   std::setlocale(LC_TIME, "");
   QApplication::setApplicationName(QString::fromLatin1(app::kApplicationTitle));
+  // The window speaks Spanish whatever the desktop's language: so do Qt's own dialogs.
+  QTranslator qt_spanish;
+  if (qt_spanish.load(QStringLiteral("qtbase_es"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qt_spanish);
+  }
 
   const os::DriveCEnvironment environment{Environment("TRANSORVIDA_DRIVE_C"),
                                           Environment("WINEPREFIX"), Environment("HOME")};
