@@ -157,6 +157,10 @@ void HostProtocolTest::ErrorInAutomaticActionKeepsTheWindowOpenAndTheCodeUnchang
   QVERIFY(!form->closed());
   QCOMPARE(form->result_code(), 0);
   QVERIFY(!std::filesystem::exists(harness.ini_file()));
+  // The automatic action runs on the first show only.
+  form->hide();
+  form->show();
+  QCOMPARE(harness.prompts.Dialogs(), 1);
   QTest::mouseClick(form->BClose, Qt::LeftButton);
   QVERIFY(form->closed());
   QCOMPARE(ReadBytes(harness.ini_file()), std::string("[Transformadores]\r\nTransformado=0\r\n"));
