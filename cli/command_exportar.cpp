@@ -41,7 +41,7 @@ constexpr std::string_view kExportarHelp =
     "está mal.\n";
 
 constexpr std::string_view kDefaultFolder = "C:\\KTEMP";
-constexpr int kStepWidth = 21;   // "ExportarCursosGrupos" and a blank
+constexpr int kStepWidth = 22;   // "ExportarCursosGrupos" and two blanks
 constexpr int kTableWidth = 12;  // "DIASHORAST2" and a blank
 constexpr int kCountWidth = 6;
 

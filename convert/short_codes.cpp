@@ -57,12 +57,18 @@ void CodeRegistry::Add(std::string_view code) {
 AnsiString MakeShortCode(CodeRegistry& registry, std::string_view candidate, int base_length) {
   AnsiString code = Head(candidate, kShortCodeSize);
   if (registry.Contains(code)) {
+    // Every code tried below is the candidate's first `base_length` characters, or fewer,
+    // followed by the counter, so those characters decide the whole sequence.
+    const auto full_base = static_cast<std::size_t>(base_length);
+    int& next = registry.next_counter_
+                    .try_emplace(
+                        FoldKey(Head(candidate, full_base)) + '\0' + std::to_string(base_length), 1)
+                    .first->second;
     bool found = false;
-    for (int n = 1; n <= kLastCounter && !found; ++n) {
-      const std::string digits = std::to_string(n);
-      const auto base = std::min<std::size_t>(static_cast<std::size_t>(base_length),
-                                              kShortCodeSize - digits.size());
-      code = Head(candidate, base) + digits;
+    for (; next <= kLastCounter && !found; ++next) {
+      const std::string digits = std::to_string(next);
+      code = Head(candidate, std::min(full_base, std::size_t{kShortCodeSize} - digits.size())) +
+             digits;
       found = !registry.Contains(code);
     }
     if (!found) {

@@ -26,7 +26,13 @@ class CodeRegistry {
   int size() const { return static_cast<int>(entries_.size()); }
 
  private:
+  friend AnsiString MakeShortCode(CodeRegistry&, std::string_view, int);
+
   std::vector<AnsiString> entries_;
+  // For each base (case-folded, with its base length): every counter below this one is known
+  // to make a taken code. Codes are never removed, so the search for a free code can start
+  // there and a base with many collisions stays cheap.
+  std::unordered_map<std::string, int> next_counter_;
   // Case-folded entry -> index of its first entry, so that a membership test does not scan
   // every code handed out so far.
   std::unordered_map<std::string, int> first_by_key_;
