@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <random>
 
 #include "platform/dbase/decimal.h"
 #include "platform/dbase/mdx.h"
@@ -238,6 +239,31 @@ TEST(IndexTest, MissingOrDamagedIndexIsAnError) {
   Table table = Table::Open(dbf, OpenMode::kShared, "D2.DBF");  // the rows still read
   EXPECT_EQ(table.RecordCount(), 100);
   EXPECT_THROW(table.SetIndexOrder("ORDEN"), Error);
+}
+
+TEST(IndexTest, DamagedIndexFilesAreReadOrRefusedNeverOverrun) {
+  TempFolder folder;
+  std::vector<int> keys;
+  for (int i = 0; i < 200; ++i) keys.push_back(i % 17);
+  const auto dbf = MakeIndexed(folder, keys);
+  const std::string original = ReadBytes(folder / "D2.MDX");
+  std::mt19937 random(7);
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes = original;
+    for (int c = 0; c < 3; ++c) {
+      // The file header and tag table, the tag header, or the nodes.
+      const std::size_t zones[] = {600, 2048 + 512, bytes.size()};
+      bytes[random() % zones[random() % 3]] = static_cast<char>(random() % 256);
+    }
+    if (random() % 8 == 0) bytes.resize(random() % bytes.size());
+    testing::WriteBytes(folder / "D2.MDX", bytes);
+    Table table = Table::Open(dbf, OpenMode::kShared, "D2.DBF");
+    try {
+      table.SetIndexOrder("ORDEN");
+      for (; !table.Eof(); table.Next()) table.GetInteger("ORDEN");
+    } catch (const Error&) {
+    }
+  }
 }
 
 }  // namespace
