@@ -41,6 +41,9 @@ struct FieldInfo {
   int decimals = 0;
 };
 
+// The lock is taken on the .DBF and stands for its .MDX too. It is advisory (an open file
+// description lock): it excludes this engine's handles in any process, not a program that opens
+// the files without asking, such as a host running under Wine.
 enum class OpenMode {
   kShared,     // several handles may read and write; refused while someone holds it exclusive
   kExclusive,  // refused at once while any other handle, in this or another process, holds it
@@ -55,6 +58,9 @@ void CreateTable(const std::filesystem::path& dbf, const std::vector<FieldDef>& 
 // An open table. Reading: first/next/eof over the rows in natural order, in the order of an
 // index tag, or through a filter. Writing: Append, Set..., Post; every Post leaves a valid file
 // on disk (header count = rows written, 0x1A after the last row, the index up to date).
+//
+// The rows are read into memory when the table is opened; a shared handle that posts first takes
+// in the rows other handles appended meanwhile, so that no row is overwritten.
 //
 // Every failure throws orvida::Error with a Spanish message that names the table (its shown
 // name) and, where it applies, the field: a missing field, a malformed header, a table held by
@@ -76,30 +82,39 @@ class Table {
   bool HasField(std::string_view name) const;  // names compare ignoring ASCII case
 
   // Rows: in natural order, in index order once SetIndexOrder is called, and only the
-  // matching rows while a filter is on. Rows marked deleted are skipped.
+  // matching rows while a filter is on. Rows marked deleted are skipped. Opening stands on the
+  // first row. Next on the last row sets Eof and stays on that row, so the fields still read
+  // it; on an empty table the fields read as empty.
   void First();
   void Next();
   bool Eof() const;
   int RecordCount() const;
 
   // Text without trailing blanks. Numbers in shortest decimal form (" 1" -> "1",
-  // "4.0000" -> "4"); logical as "T", "F" or ""; dates as AAAA-MM-DD or "".
+  // "4.0000" -> "4", "-0.5000" -> "-0.5"); logical as "T", "F" or ""; dates as AAAA-MM-DD or "";
+  // timestamps as AAAA-MM-DD HH:MM:SS; memo fields (kept in another file) as "".
   AnsiString GetText(std::string_view field) const;
   // An empty field reads as 0. A character field has blanks removed at both ends and is then
-  // converted by the platform's integer conversion ("'x' no es un valor entero válido").
+  // converted by the platform's integer conversion ("'x' no es un valor entero válido"). A
+  // number with decimals is rounded to the nearest whole number, halves away from zero. A
+  // logical, date or memo field is an Error.
   std::int32_t GetInteger(std::string_view field) const;
   double GetFloat(std::string_view field) const;
 
   // Filter of the form  FIELD= 'literal'  (single quotes, doubled inside): compares the stored
-  // text without trailing blanks, exact and case-sensitive. SetFiltered(true) moves to the
-  // first matching row.
+  // text without trailing blanks, exact and case-sensitive; an empty expression filters nothing.
+  // SetFiltered(true) moves to the first matching row, SetFiltered(false) to the first row. The
+  // rows of each value are gathered once per open, so a filter costs only its matches.
   void SetFilter(std::string_view expression);
   void SetFiltered(bool on);
 
-  // Scans in the order of the production index tag named `tag` (equal keys in natural order).
+  // Scans in the order of the production index tag named `tag` (equal keys in natural order),
+  // read from the .MDX, from the first row. A missing or damaged index is an Error.
   void SetIndexOrder(std::string_view tag);
 
-  // Adds a row at the end; the Set... calls fill it; Post writes it.
+  // Adds a row at the end; the Set... calls fill it (and the Get... calls read it); Post writes
+  // it and stands on it. A row not posted is dropped by the next Append, move or Close. A number
+  // that does not fit its field is an Error, never stored as asterisks.
   void Append();
   void SetText(std::string_view field, std::string_view value);  // cut to the field size
   void SetInteger(std::string_view field, std::int32_t value);
