@@ -113,8 +113,8 @@ class Table {
   void SetIndexOrder(std::string_view tag);
 
   // Adds a row at the end; the Set... calls fill it (and the Get... calls read it); Post writes
-  // it and stands on it. A row not posted is dropped by the next Append, move or Close. A number
-  // that does not fit its field is an Error, never stored as asterisks.
+  // it and stands on it. A row not posted is dropped by the next Append, First, Next, filter or
+  // Close. A number that does not fit its field is an Error, never stored as asterisks.
   void Append();
   void SetText(std::string_view field, std::string_view value);  // cut to the field size
   void SetInteger(std::string_view field, std::int32_t value);
