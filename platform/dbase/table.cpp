@@ -18,7 +18,7 @@
 #include "platform/os/paths.h"
 #include "platform/os/text.h"
 
-// Locking: the .DBF alone carries the lock, and it stands for the table and its .MDX. Both
+// Locking: the .DBF alone carries the lock, and it stands for the table and its .MDX. The
 // locks are advisory (open file description locks): they exclude the handles of this engine,
 // in this process and in others, but not a program that opens the files without asking, such
 // as a host running under Wine.
@@ -41,12 +41,16 @@ bool SameAscii(std::string_view a, std::string_view b) { return Upper(a) == Uppe
 
 os::LocalDate Today() { return os::ToLocalDate(std::chrono::system_clock::now()); }
 
-// The .MDX beside a .DBF: "<stem>.MDX" in any letter case, or the spelling a new one gets (the
-// case of the .DBF's extension).
-std::optional<std::filesystem::path> FindMdx(const std::filesystem::path& dbf) {
-  return os::FindEntryIgnoreCase(dbf.parent_path(), dbf.stem().string() + ".MDX");
+std::filesystem::path FolderOf(const std::filesystem::path& file) {
+  return file.parent_path().empty() ? std::filesystem::path(".") : file.parent_path();
 }
 
+// The .MDX beside a .DBF: "<stem>.MDX" in any letter case.
+std::optional<std::filesystem::path> FindMdx(const std::filesystem::path& dbf) {
+  return os::FindEntryIgnoreCase(FolderOf(dbf), dbf.stem().string() + ".MDX");
+}
+
+// The name a new .MDX gets: its extension in the letter case of the .DBF's.
 std::filesystem::path NewMdxPath(const std::filesystem::path& dbf) {
   const std::string ext = dbf.extension().string();
   const bool lower = !ext.empty() && std::islower(static_cast<unsigned char>(ext.back()));
@@ -123,7 +127,7 @@ struct Table::Impl {
   OpenMode mode = OpenMode::kShared;
   bool open = false;
   os::LockedFile lock;
-  internal::UniqueFd write_fd;  // the lock's descriptor is read-only for shared handles
+  internal::UniqueFd write_fd;  // shared handles write through their own descriptor
   TableLayout layout;
   std::vector<FieldInfo> fields;                               // without FoxPro's hidden fields
   std::unordered_map<std::string, std::size_t> field_by_name;  // upper-case name -> layout index
@@ -325,6 +329,9 @@ struct Table::Impl {
       mdx_fd = internal::OpenReadWrite(*mdx_path, shown_mdx);
       const internal::MdxFile file =
           internal::ParseMdx(internal::ReadAll(mdx_fd.get(), shown_mdx), shown_mdx);
+      mdx_tags.clear();
+      tag_keys.clear();
+      std::vector<std::size_t> key_fields;
       for (const internal::MdxTag& t : file.tags) {
         const auto found = field_by_name.find(Upper(t.expression));
         const FieldInfo* field =
@@ -337,14 +344,17 @@ struct Table::Impl {
           throw Error("No se pueden añadir filas a la tabla " + shown_name + ": su índice " +
                       t.name + " (" + t.expression + ") no se sabe mantener");
         }
+        key_fields.push_back(found->second);
+      }
+      for (std::size_t i = 0; i < file.tags.size(); ++i) {
         internal::TagContent tag;
-        tag.name = t.name;
-        tag.expression = t.expression;
-        tag.key_type = t.key_type;
-        tag.key_length = t.key_length;
+        tag.name = file.tags[i].name;
+        tag.expression = file.tags[i].expression;
+        tag.key_type = file.tags[i].key_type;
+        tag.key_length = file.tags[i].key_length;
         mdx_tags.push_back(std::move(tag));
-        tag_keys.push_back(TagKeys{found->second, {}});
-        for (std::uint32_t row = 0; row < rows; ++row) InsertKey(mdx_tags.size() - 1, row);
+        tag_keys.push_back(TagKeys{key_fields[i], {}});
+        for (std::uint32_t row = 0; row < rows; ++row) InsertKey(i, row);
       }
     }
     prepared_for_writing = true;
@@ -365,13 +375,15 @@ struct Table::Impl {
     const auto on_disk =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(internal::ReadU32(head, 4), stored));
     if (on_disk <= rows) return;
-    records += internal::ReadAt(
+    const std::string added = internal::ReadAt(
         fd, layout.header_length + std::uint64_t{rows} * layout.record_length,
         static_cast<std::size_t>(on_disk - rows) * layout.record_length, shown_name);
+    const auto complete = static_cast<std::uint32_t>(added.size() / layout.record_length);
+    records.append(added, 0, static_cast<std::size_t>(complete) * layout.record_length);
     const std::uint32_t first_new = rows;
-    rows = on_disk;
+    rows += complete;
     for (std::size_t t = 0; t < mdx_tags.size(); ++t) {
-      for (std::uint32_t row = first_new; row < on_disk; ++row) InsertKey(t, row);
+      for (std::uint32_t row = first_new; row < rows; ++row) InsertKey(t, row);
     }
     rows_by_value.clear();
     RebuildNatural();
@@ -414,7 +426,7 @@ void CreateTable(const std::filesystem::path& dbf, const std::vector<FieldDef>& 
 
   // Any index of the table being replaced goes; the new one (if any) is written before the
   // table that announces it.
-  const std::filesystem::path folder = dbf.parent_path().empty() ? "." : dbf.parent_path();
+  const std::filesystem::path folder = FolderOf(dbf);
   const std::filesystem::path new_mdx = NewMdxPath(dbf);
   for (const auto& old : os::FindAllEntriesIgnoreCase(folder, dbf.stem().string() + ".MDX")) {
     if (!indexes.empty() && old.filename() == new_mdx.filename()) continue;

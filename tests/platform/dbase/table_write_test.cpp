@@ -251,5 +251,30 @@ TEST(TableWriteTest, CreateReplacesTheTableAndItsIndex) {
   EXPECT_EQ(table.Fields()[0].name, "OTRO");
 }
 
+TEST(TableWriteTest, TwoSharedWritersNeverOverwriteEachOther) {
+  TempFolder folder;
+  const auto dbf = folder / "X.DBF";
+  CreateTable(dbf, kSmallFields, {{"ORDEN", "ORDEN"}}, "X.DBF");
+  Table a = Table::Open(dbf, OpenMode::kShared, "X.DBF");
+  Table b = Table::Open(dbf, OpenMode::kShared, "X.DBF");
+  int next = 30;
+  for (Table* writer : {&a, &b, &a, &b, &b}) {
+    writer->Append();
+    writer->SetInteger("ORDEN", next);
+    writer->Post();
+    next -= 5;
+  }
+  a.Close();
+  b.Close();
+  Table table = Table::Open(dbf, OpenMode::kExclusive, "X.DBF");
+  std::vector<int> natural;
+  for (; !table.Eof(); table.Next()) natural.push_back(table.GetInteger("ORDEN"));
+  EXPECT_EQ(natural, (std::vector<int>{30, 25, 20, 15, 10}));
+  table.SetIndexOrder("ORDEN");
+  std::vector<int> ordered;
+  for (; !table.Eof(); table.Next()) ordered.push_back(table.GetInteger("ORDEN"));
+  EXPECT_EQ(ordered, (std::vector<int>{10, 15, 20, 25, 30}));
+}
+
 }  // namespace
 }  // namespace orvida::dbase
