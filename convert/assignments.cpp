@@ -27,7 +27,7 @@ struct ClassUnit {
 
 void ExportarAsignaciones(const StepContext& context) {
   context.folder.CreateTable(formats::SpecOf("ASIGT"));
-  dbase::Table assignments = context.folder.OpenRunTime("ASIGT");
+  dbase::Table assignments = OpenForFilling(context.folder, "ASIGT");
   dbase::Table units = context.folder.OpenWindow("GRUPOST");
   dbase::Table subjects = context.folder.OpenWindow("ASIGNOMT");
 

@@ -122,7 +122,7 @@ void ExportarCursosGrupos(const StepContext& context) {
   context.folder.CreateTable(formats::SpecOf("GRUPOST"));
   CodeRegistry registry;
 
-  dbase::Table courses = context.folder.OpenRunTime("CURSOST");
+  dbase::Table courses = OpenForFilling(context.folder, "CURSOST");
   int course_rows = 0;
   context.document.ReadSection(
       formats::Section::kCursosDelCentro,
@@ -156,7 +156,7 @@ void ExportarCursosGrupos(const StepContext& context) {
                               CourseCodes{courses.GetText("NIVEL"), courses.GetText("CURSO")});
   }
 
-  dbase::Table units = context.folder.OpenRunTime("GRUPOST");
+  dbase::Table units = OpenForFilling(context.folder, "GRUPOST");
   int unit_rows = 0;
   context.document.ReadSection(
       formats::Section::kUnidades,

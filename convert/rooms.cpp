@@ -14,7 +14,7 @@ constexpr int kRoomBaseLength = 2;
 void ExportarAulas(const StepContext& context) {
   context.folder.CreateTable(formats::SpecOf("AULAT"));
   CodeRegistry registry;
-  dbase::Table table = context.folder.OpenRunTime("AULAT");
+  dbase::Table table = OpenForFilling(context.folder, "AULAT");
   int written = 0;
   context.document.ReadSection(
       formats::Section::kDependencias,

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "convert/conversion_run.h"
+#include "formats/working_tables.h"
+#include "platform/dbase/table.h"
 #include "platform/os/text.h"
 
 namespace orvida::convert {
@@ -14,6 +16,19 @@ using os::AnsiString;
 
 // Table text (Windows-1252) quoted for a message: 'Lengua'.
 inline std::string Quoted(std::string_view ansi) { return "'" + os::AnsiToUtf8(ansi) + "'"; }
+
+// Rows a step's table keeps in memory before writing them together.
+inline constexpr int kRowsWrittenTogether = 512;
+
+// The step's own handle for filling a table. Exclusive, so that the engine may write the rows in
+// batches instead of one by one: the step has just created (or, for the activities, just
+// written) the table, and nobody else has any use for it until the step is done. Every row
+// posted is on disk once the handle is closed or dropped, also when an error stops the step.
+inline dbase::Table OpenForFilling(const formats::WorkingFolder& folder, std::string_view table) {
+  dbase::Table handle = folder.OpenWindow(table);
+  handle.SetWriteBehind(kRowsWrittenTogether);
+  return handle;
+}
 
 inline void Report(const StepContext& context, std::string kind, std::string_view where,
                    int position, std::string_view ansi_key, std::string message) {

@@ -13,7 +13,7 @@ constexpr int kSubjectBaseLength = 3;
 
 void ExportarMaterias(const StepContext& context, SubjectRegistries& registries) {
   context.folder.CreateTable(formats::SpecOf("ASIGNOMT"));
-  dbase::Table table = context.folder.OpenRunTime("ASIGNOMT");
+  dbase::Table table = OpenForFilling(context.folder, "ASIGNOMT");
   int written = 0;
   context.document.ReadSection(
       formats::Section::kMaterias,
@@ -54,7 +54,7 @@ void ExportarMaterias(const StepContext& context, SubjectRegistries& registries)
 
 void ExportarActividades(const StepContext& context) {
   // The table made by the subjects step, opened as it stands: activities follow the subjects.
-  dbase::Table table = context.folder.OpenRunTime("ASIGNOMT");
+  dbase::Table table = OpenForFilling(context.folder, "ASIGNOMT");
   const int before = table.RecordCount();
   int written = 0;
   context.document.ReadSection(

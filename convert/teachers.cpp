@@ -20,7 +20,7 @@ void AppendInitial(AnsiString& initials, const AnsiString& untrimmed) {
 void ExportarProfesores(const StepContext& context) {
   context.folder.CreateTable(formats::SpecOf("PROFT"));
   CodeRegistry registry;
-  dbase::Table table = context.folder.OpenRunTime("PROFT");
+  dbase::Table table = OpenForFilling(context.folder, "PROFT");
   int written = 0;
   context.document.ReadSection(
       formats::Section::kEmpleados,

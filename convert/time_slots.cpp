@@ -33,7 +33,7 @@ void ExportarTramos(const StepContext& context) {
   context.folder.CreateTable(formats::SpecOf("DIASHORAST2"));
 
   // First pass: every slot in document order, seven days each, its start minute as the key.
-  dbase::Table scratch = context.folder.OpenRunTime("DIASHORAST2");
+  dbase::Table scratch = OpenForFilling(context.folder, "DIASHORAST2");
   int slot = 1;
   int scratch_rows = 0;
   context.document.ReadSection(
@@ -75,7 +75,7 @@ void ExportarTramos(const StepContext& context) {
   scratch.First();
   std::int32_t last = scratch.Eof() ? 0 : scratch.GetInteger("ORDEN");
   int period = 1;
-  dbase::Table grid = context.folder.OpenRunTime("DIASHORAST");
+  dbase::Table grid = OpenForFilling(context.folder, "DIASHORAST");
   int grid_rows = 0;
   for (; !scratch.Eof(); scratch.Next()) {
     const std::int32_t start = scratch.GetInteger("ORDEN");

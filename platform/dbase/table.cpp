@@ -390,6 +390,41 @@ struct Table::Impl {
     RebuildView();
   }
 
+  // Rows posted but not yet written (write-behind): `held` holds rows `first_held` on, and the
+  // .MDX lacks their keys while `mdx_behind` is set.
+  std::size_t write_behind = 0;
+  std::string held;
+  std::uint32_t first_held = 0;
+  std::size_t held_rows = 0;
+  bool mdx_behind = false;
+
+  void WriteHeld() {
+    if (!held.empty()) {
+      const int fd = WriteFd();
+      internal::WriteAt(fd, layout.header_length + std::uint64_t{first_held} * layout.record_length,
+                        held + kEndOfFile, shown_name);
+      const os::LocalDate today = Today();
+      internal::WriteAt(fd, 1, internal::DateAndCount(today.year, today.month, today.day, rows),
+                        shown_name);
+      held.clear();
+      held_rows = 0;
+    }
+    if (mdx_behind) {
+      WriteMdx();
+      mdx_behind = false;
+    }
+  }
+
+  ~Impl() {
+    // A handle dropped while an error unwinds still leaves every posted row on disk; a failure
+    // here leaves the file as valid as it was, counting the rows written before.
+    if (!open) return;
+    try {
+      WriteHeld();
+    } catch (...) {
+    }
+  }
+
   void WriteMdx() const {
     const os::LocalDate today = Today();
     // Rewritten in place: the tree only grows as rows are added, and replacing the file by a
@@ -487,6 +522,7 @@ Table Table::Open(const std::filesystem::path& dbf, OpenMode mode, const std::st
 
 void Table::Close() {
   if (!impl_ || !impl_->open) return;
+  impl_->WriteHeld();
   impl_->open = false;
   impl_->appending = false;  // a row appended and never posted is dropped
   impl_->write_fd.Reset();
@@ -633,6 +669,7 @@ void Table::SetFiltered(bool on) {
 void Table::SetIndexOrder(std::string_view tag) {
   Live().RequireOpen();
   impl_->appending = false;
+  impl_->WriteHeld();  // the order is read from the index on disk
   impl_->index_order = impl_->ReadIndexOrder(std::string(tag));
   impl_->index_tag = std::string(tag);
   impl_->RebuildView();
@@ -681,16 +718,24 @@ void Table::Post() {
     throw Error("No se puede grabar en la tabla " + t.shown_name +
                 ": no hay ninguna fila nueva (falta Append)");
   }
-  t.CatchUp();
-  // The row first, then the header that counts it: a file cut short between the two writes
-  // still reads as the rows before.
-  const int fd = t.WriteFd();
+  // Write-behind needs an exclusive handle, so no other handle can have appended meanwhile.
+  const bool behind = t.write_behind > 0;
+  if (!behind) t.CatchUp();
   const std::uint32_t row = t.rows;
-  internal::WriteAt(fd, t.layout.header_length + std::uint64_t{row} * t.layout.record_length,
-                    t.pending + kEndOfFile, t.shown_name);
-  const os::LocalDate today = Today();
-  internal::WriteAt(fd, 1, internal::DateAndCount(today.year, today.month, today.day, row + 1),
-                    t.shown_name);
+  if (behind) {
+    if (t.held.empty()) t.first_held = row;
+    t.held += t.pending;
+    ++t.held_rows;
+  } else {
+    // The row first, then the header that counts it: a file cut short between the two writes
+    // still reads as the rows before.
+    const int fd = t.WriteFd();
+    internal::WriteAt(fd, t.layout.header_length + std::uint64_t{row} * t.layout.record_length,
+                      t.pending + kEndOfFile, t.shown_name);
+    const os::LocalDate today = Today();
+    internal::WriteAt(fd, 1, internal::DateAndCount(today.year, today.month, today.day, row + 1),
+                      t.shown_name);
+  }
   t.records += t.pending;
   t.rows = row + 1;
   t.appending = false;
@@ -700,8 +745,13 @@ void Table::Post() {
   }
   if (!t.mdx_tags.empty()) {
     for (std::size_t tag = 0; tag < t.mdx_tags.size(); ++tag) t.InsertKey(tag, row);
-    t.WriteMdx();
+    if (behind) {
+      t.mdx_behind = true;
+    } else {
+      t.WriteMdx();
+    }
   }
+  if (behind && (t.held_rows >= t.write_behind || t.index_tag)) t.WriteHeld();
 
   // The cursor moves to the new row when the current order shows it.
   if (!t.Deleted(row)) t.natural.push_back(row);
@@ -713,6 +763,23 @@ void Table::Post() {
   t.eof = at == view.end();
   t.position =
       !t.eof ? static_cast<std::size_t>(at - view.begin()) : (view.empty() ? 0 : view.size() - 1);
+}
+
+void Table::SetWriteBehind(int rows) {
+  Impl& t = Live();
+  t.RequireOpen();
+  if (rows > 0 && t.mode != OpenMode::kExclusive) {
+    throw Error("La tabla " + t.shown_name +
+                " solo puede retener filas sin escribir si está abierta en exclusiva");
+  }
+  if (rows <= 0) t.WriteHeld();
+  t.write_behind = rows > 0 ? static_cast<std::size_t>(rows) : 0;
+}
+
+void Table::Flush() {
+  Impl& t = Live();
+  t.RequireOpen();
+  t.WriteHeld();
 }
 
 }  // namespace orvida::dbase

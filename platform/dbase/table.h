@@ -122,6 +122,15 @@ class Table {
   void SetLogical(std::string_view field, bool value);
   void Post();
 
+  // Write-behind, for filling a table in one go through an exclusive handle: Post keeps up to
+  // `rows` new rows in memory and writes them together (the rows, then the header that counts
+  // them, then the index) once that many wait, and on Flush, SetIndexOrder, Close and
+  // destruction, also while an error unwinds. The file is valid at every moment and counts the
+  // rows written so far. 0, the default, writes every row at its Post. A shared handle refuses
+  // it, since another handle could append in between.
+  void SetWriteBehind(int rows);
+  void Flush();
+
  private:
   struct Impl;
   explicit Table(std::unique_ptr<Impl> impl);
