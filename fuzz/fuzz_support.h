@@ -1,0 +1,72 @@
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+// What the fuzz targets share: a folder of their own for the files a reader must open by path,
+// and a sink that keeps the compiler from dropping the values a target reads.
+namespace orvida::fuzz {
+
+// The process's scratch folder, made at the first call under the system's temporary folder and
+// removed when the process ends normally. Every input reuses it, so a run of millions of inputs
+// creates one folder, not millions.
+inline const std::filesystem::path& ScratchFolder() {
+  static const std::filesystem::path folder = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvida-fuzz-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+      std::perror("mkdtemp");
+      std::abort();
+    }
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(ScratchFolder(), ec);
+    });
+    return std::filesystem::path(pattern);
+  }();
+  return folder;
+}
+
+// Replaces `path` with exactly `bytes`; a failure here is the harness's, not the reader's.
+inline void WriteScratchFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    std::perror(path.c_str());
+    std::abort();
+  }
+}
+
+inline void RemoveScratchFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+}
+
+// Folds what a target read into a value the optimiser must keep.
+inline volatile std::uint64_t& Sink() {
+  static volatile std::uint64_t sink = 0;
+  return sink;
+}
+
+inline void Consume(std::string_view text) {
+  std::uint64_t hash = Sink();
+  for (char c : text) hash = hash * 131 + static_cast<unsigned char>(c);
+  Sink() = hash + text.size();
+}
+
+inline void Consume(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  Sink() = Sink() * 31 + bits;
+}
+
+}  // namespace orvida::fuzz
