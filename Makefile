@@ -2,10 +2,12 @@
 BUILD     ?= build
 BUILD_SAN ?= build-san
 BUILD_NOQT ?= build-noqt
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 300
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test ci-extra clean
+.PHONY: all deps build run test fuzz ci-extra clean
 
 all: build
 
@@ -26,8 +28,14 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The fuzz targets (fuzz/) built with clang under AddressSanitizer and UndefinedBehaviorSanitizer,
+# each run for FUZZ_SECONDS on fuzz/corpus-work/; fails when one finds a crash.
+fuzz: deps
+	FUZZ_SECONDS=$(FUZZ_SECONDS) BUILD_FUZZ=$(BUILD_FUZZ) JOBS=$(JOBS) scripts/fuzz
+
 # What CI runs after `make test`: the libraries and their tests again under AddressSanitizer
-# and UndefinedBehaviorSanitizer, then a build without Qt.
+# and UndefinedBehaviorSanitizer, a build without Qt, and a one-minute smoke run of each fuzz
+# target.
 ci-extra: deps
 	@test -f $(BUILD_SAN)/CMakeCache.txt || cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) \
 	  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -39,6 +47,7 @@ ci-extra: deps
 	@test -f $(BUILD_NOQT)/CMakeCache.txt || cmake -S . -B $(BUILD_NOQT) $(CMAKE_GEN) \
 	  -DCMAKE_BUILD_TYPE=Release -DORVIDA_WITH_QT=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON
 	cmake --build $(BUILD_NOQT) -j $(JOBS)
+	FUZZ_SECONDS=60 BUILD_FUZZ=$(BUILD_FUZZ) JOBS=$(JOBS) scripts/fuzz
 
 clean:
-	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_NOQT)
+	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_NOQT) $(BUILD_FUZZ)
