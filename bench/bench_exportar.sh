@@ -42,14 +42,20 @@ for s in "${scales[@]}"; do
 done
 
 /usr/bin/python3 - "$transorvida" "$work" "$runs" "${scales[@]}" <<'PY'
-import os, statistics, subprocess, sys, time
+import os, resource, statistics, subprocess, sys, time
 
 transorvida, work, runs, scales = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4:]
+cpu = {}  # processor time (user + system) of each command, beside the elapsed time
 
 def timed(cmd):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)
-    return time.perf_counter() - start
+    elapsed = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    used = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    cpu.setdefault(cmd[0], []).append(used)
+    return elapsed
 
 medians = {}
 for s in scales:
@@ -61,6 +67,7 @@ for s in scales:
     timed(["xmllint", "--noout", doc])
     timed([transorvida, "exportar", "--carpeta", folder, doc])
     xmllint, exportar = [], []
+    cpu.clear()
     for _ in range(runs):
         xmllint.append(timed(["xmllint", "--noout", doc]))
         exportar.append(timed([transorvida, "exportar", "--carpeta", folder, doc]))
@@ -70,6 +77,9 @@ for s in scales:
     print("  xmllint --noout       mediana %7.3f s  (%s)" % (mx, " ".join("%.3f" % t for t in xmllint)))
     print("  transorvida exportar  mediana %7.3f s  (%s)" % (me, " ".join("%.3f" % t for t in exportar)))
     print("  exportar / xmllint = %.2f (objetivo: 3 como mucho)" % (me / mx))
+    cx, ce = statistics.median(cpu["xmllint"]), statistics.median(cpu[transorvida])
+    print("  tiempo de procesador: xmllint %.3f s, exportar %.3f s, cociente %.2f"
+          % (cx, ce, ce / cx))
 if len(scales) == 2:
     a, b = scales
     print("crecimiento: escala %s / escala %s = %.2f (lineal: 2)" % (b, a, medians[b] / medians[a]))

@@ -48,50 +48,52 @@ void ExportarAsignaciones(const StepContext& context) {
   const int hours = static_cast<int>(std::ceil(kWeeklyMinutes / 60.0));
   const AnsiString sessions(static_cast<std::size_t>(hours), '1');
 
-  // The subjects step has already reported the records of MATERIAS it could not use.
-  formats::NullNoticeSink already_reported;
   int written = 0;
-  context.document.ReadSection(
-      formats::Section::kMaterias,
-      [&](const formats::Record& record) {
-        const AnsiString& course_key = record.Value(0);
-        const AnsiString& subject_key = record.Value(1);
-        const AnsiString& name = record.Value(2);
-        auto code = code_by_name.find(Head(name, kNameSize));
-        if (code == code_by_name.end() || code->second.empty()) {
-          Report(context, "materia sin código", "MATERIAS", record.position(), subject_key,
-                 "la materia " + Quoted(name) + " del curso " + Quoted(course_key) +
-                     (code == code_by_name.end() ? " no tiene fila en ASIGNOMT con ese nombre"
-                                                 : " tiene en ASIGNOMT una fila sin código") +
-                     "; no se asigna a ninguna unidad.");
-          return;
-        }
-        auto course = units_by_course.find(course_key);
-        if (course == units_by_course.end()) {
-          Report(context, "materia sin unidades", "MATERIAS", record.position(), subject_key,
-                 "el curso " + Quoted(course_key) + " de la materia " + Quoted(name) +
-                     " no tiene unidades en GRUPOST; no se asigna a ninguna unidad.");
-          return;
-        }
-        for (const ClassUnit& unit : course->second) {
-          assignments.Append();
-          assignments.SetText("CASIG", code->second);
-          assignments.SetText("CGRUP", unit.abrev);
-          assignments.SetText("CAULA", "");
-          assignments.SetText("TURNO", "");
-          assignments.SetText("NIVEL", unit.nivel);
-          assignments.SetText("CURSO", unit.curso);
-          assignments.SetText("GRUPO", unit.grupo);
-          assignments.SetFloat("HORAS", hours);
-          assignments.SetText("SESIONES", sessions);
-          assignments.SetText("CLAVE", subject_key);
-          assignments.SetText("CLAVECURSO", course_key);
-          assignments.SetText("CTAREA", "1");
-          assignments.Post();
-          ++written;
-        }
-      },
-      already_reported);
+  const auto assign = [&](const formats::Record& record) {
+    const AnsiString& course_key = record.Value(0);
+    const AnsiString& subject_key = record.Value(1);
+    const AnsiString& name = record.Value(2);
+    auto code = code_by_name.find(Head(name, kNameSize));
+    if (code == code_by_name.end() || code->second.empty()) {
+      Report(context, "materia sin código", "MATERIAS", record.position(), subject_key,
+             "la materia " + Quoted(name) + " del curso " + Quoted(course_key) +
+                 (code == code_by_name.end() ? " no tiene fila en ASIGNOMT con ese nombre"
+                                             : " tiene en ASIGNOMT una fila sin código") +
+                 "; no se asigna a ninguna unidad.");
+      return;
+    }
+    auto course = units_by_course.find(course_key);
+    if (course == units_by_course.end()) {
+      Report(context, "materia sin unidades", "MATERIAS", record.position(), subject_key,
+             "el curso " + Quoted(course_key) + " de la materia " + Quoted(name) +
+                 " no tiene unidades en GRUPOST; no se asigna a ninguna unidad.");
+      return;
+    }
+    for (const ClassUnit& unit : course->second) {
+      assignments.Append();
+      assignments.SetText("CASIG", code->second);
+      assignments.SetText("CGRUP", unit.abrev);
+      assignments.SetText("CAULA", "");
+      assignments.SetText("TURNO", "");
+      assignments.SetText("NIVEL", unit.nivel);
+      assignments.SetText("CURSO", unit.curso);
+      assignments.SetText("GRUPO", unit.grupo);
+      assignments.SetFloat("HORAS", hours);
+      assignments.SetText("SESIONES", sessions);
+      assignments.SetText("CLAVE", subject_key);
+      assignments.SetText("CLAVECURSO", course_key);
+      assignments.SetText("CTAREA", "1");
+      assignments.Post();
+      ++written;
+    }
+  };
+  if (context.materias != nullptr) {
+    for (const formats::Record& record : *context.materias) assign(record);
+  } else {
+    // The subjects step has already reported the records of MATERIAS it could not use.
+    formats::NullNoticeSink already_reported;
+    context.document.ReadSection(formats::Section::kMaterias, assign, already_reported);
+  }
   assignments.Close();
   units.Close();
   subjects.Close();

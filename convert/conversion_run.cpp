@@ -11,7 +11,8 @@ namespace orvida::convert {
 
 void RunConversion(const formats::ExchangeDocument& document, const formats::WorkingFolder& folder,
                    formats::NoticeSink& notices, const StepObserver& on_step) {
-  const StepContext context{document, folder, notices, on_step};
+  std::vector<formats::Record> materias;
+  const StepContext context{document, folder, notices, on_step, &materias};
   {
     // The subject registries live for the first two steps only; every run starts them empty,
     // so two runs on one document hand out the same codes.

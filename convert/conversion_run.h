@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "formats/exchange_document.h"
 #include "formats/notices.h"
@@ -35,6 +36,10 @@ struct StepContext {
   const formats::WorkingFolder& folder;
   formats::NoticeSink& notices;
   StepObserver on_step;
+  // When set, the subjects step keeps here the records of MATERIAS it read and the
+  // subject-assignments step takes them from here instead of reading the section again (the
+  // document does not change during a run). Steps called one by one read the section each time.
+  std::vector<formats::Record>* materias = nullptr;
 
   void Written(const StepResult& result) const {
     if (on_step) on_step(result);

@@ -18,6 +18,7 @@ void ExportarMaterias(const StepContext& context, SubjectRegistries& registries)
   context.document.ReadSection(
       formats::Section::kMaterias,
       [&](const formats::Record& record) {
+        if (context.materias != nullptr) context.materias->push_back(record);
         const AnsiString& name = record.Value(2);
         const AnsiString long_code = Head(name, kLongCodeSize);
         const int holder = registries.long_codes.Find(long_code);

@@ -31,13 +31,28 @@ using internal::TableLayout;
 constexpr char kEndOfFile = 0x1A;
 constexpr char kDeleted = '*';
 
+// Field and tag names are ASCII: the user's locale has no say in them (and asking it for every
+// field of every row costs more than the rest of the lookup).
 std::string Upper(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   return upper;
 }
 
 bool SameAscii(std::string_view a, std::string_view b) { return Upper(a) == Upper(b); }
+
+// `upper` (already upper case) equals `name` ignoring ASCII case, without building a string.
+bool EqualsUpper(std::string_view upper, std::string_view name) {
+  if (upper.size() != name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != upper[i]) return false;
+  }
+  return true;
+}
 
 os::LocalDate Today() { return os::ToLocalDate(std::chrono::system_clock::now()); }
 
@@ -131,6 +146,9 @@ struct Table::Impl {
   TableLayout layout;
   std::vector<FieldInfo> fields;                               // without FoxPro's hidden fields
   std::unordered_map<std::string, std::size_t> field_by_name;  // upper-case name -> layout index
+  // The same, in field order: a table has few fields and every Set... and Get... looks one up,
+  // so a scan that builds no string beats the map.
+  std::vector<std::pair<std::string, std::size_t>> field_names;
   std::string records;  // every complete row, rows * record_length bytes
   std::uint32_t rows = 0;
 
@@ -182,11 +200,10 @@ struct Table::Impl {
 
   const internal::FieldLayout& Field(std::string_view name) const {
     RequireOpen();
-    const auto found = field_by_name.find(Upper(name));
-    if (found == field_by_name.end()) {
-      throw Error("La tabla " + shown_name + " no tiene el campo " + std::string(name));
+    for (const auto& [upper, index] : field_names) {
+      if (EqualsUpper(upper, name)) return layout.fields[index];  // the first one wins
     }
-    return layout.fields[found->second];
+    throw Error("La tabla " + shown_name + " no tiene el campo " + std::string(name));
   }
 
   // The row the Get... calls read: the one being appended, else the cursor's.
@@ -512,6 +529,7 @@ Table Table::Open(const std::filesystem::path& dbf, OpenMode mode, const std::st
     if (layout.fields[i].system) continue;
     impl->fields.push_back(layout.fields[i].info);
     impl->field_by_name.emplace(Upper(layout.fields[i].info.name), i);  // the first one wins
+    impl->field_names.emplace_back(Upper(layout.fields[i].info.name), i);
   }
   impl->open = true;
   impl->RebuildNatural();
