@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -213,6 +214,7 @@ void TMForm::FormCreate() {
   // A handle that names no window we can embed into (a host under Wine passes a Windows
   // handle) still means the host is waiting for the result code: the window is then an
   // ordinary dialog, and the protocol holds.
+  embedder_->SetHostDestroyedHandler([this] { HostWindowDestroyed(); });
   embedder_->Embed(*this, host_window);
   embedded_ = true;
 }
@@ -236,11 +238,15 @@ void TMForm::FormShow() {
 
 void TMForm::closeEvent(QCloseEvent* event) { FormClose(*event); }
 
+void TMForm::WriteResultCode() const {
+  os::WriteIniString(ini_file_, "Transformadores", "Transformado", std::to_string(result_code_));
+}
+
 void TMForm::FormClose(QCloseEvent& event) {
-  if (embedded_) {
+  // After the host's window went away the code has been written already.
+  if (embedded_ && !host_gone_) {
     try {
-      os::WriteIniString(ini_file_, "Transformadores", "Transformado",
-                         std::to_string(result_code_));
+      WriteResultCode();
     } catch (const std::exception& error) {
       // The host would read a stale code: the window stays open until the file can be written.
       prompts_->ShowError(QString::fromUtf8(error.what()), this);
@@ -250,10 +256,27 @@ void TMForm::FormClose(QCloseEvent& event) {
   }
   closed_ = true;
   event.accept();
+  emit Closed();
+}
+
+void TMForm::HostWindowDestroyed() {
+  if (closed_ || host_gone_) return;
+  host_gone_ = true;
+  closed_ = true;
+  if (!embedded_) return;
+  try {
+    WriteResultCode();
+  } catch (const std::exception& error) {
+    // No window is left to show it in.
+    std::fprintf(stderr, "TransOrvidaAldrena: %s\n", error.what());
+  }
 }
 
 std::optional<std::filesystem::path> TMForm::ChooseDocument() {
-  if (OpenDialogXML->Execute(*prompts_, this)) document_path_ = OpenDialogXML->file_name;
+  const bool accepted = OpenDialogXML->Execute(*prompts_, this);
+  // The host went away while the dialog was open: the action ends here, without a word.
+  if (host_gone_) return std::nullopt;
+  if (accepted) document_path_ = OpenDialogXML->file_name;
   std::filesystem::path file = ToPath(document_path_);
   std::error_code error;
   if (!document_path_.isEmpty() && std::filesystem::is_regular_file(file, error)) return file;
@@ -278,7 +301,7 @@ void TMForm::RunFrame(Action action) {
   }
   result_code_ = 1;
   prompts_->ShowMessage(QStringLiteral("Proceso finalizado"), this);
-  if (embedded_) close();
+  if (embedded_ && !host_gone_) close();
 }
 
 void TMForm::BExportarClick() {

@@ -74,6 +74,10 @@ class TMForm : public QDialog {
   void BExportarClick();
   void BImportarClick();
   void Button1Click();
+  // The host's window was destroyed while this window sat inside it (the host ended): writes
+  // the result code as FormClose does and marks the window closed. Nothing more is shown; the
+  // embedder ends the event loops.
+  void HostWindowDestroyed();
 
   // The window tables' binding: the working folder C:\KTEMP on this machine.
   formats::WorkingFolder WorkingTables() const;
@@ -83,10 +87,16 @@ class TMForm : public QDialog {
   const QString& document_path() const { return document_path_; }
   const std::filesystem::path& help_file() const { return help_file_; }
   // Whether the window has been closed (also when an automatic action closed it before it
-  // ever appeared).
+  // ever appeared, or the host's window went away).
   bool closed() const { return closed_; }
+  bool host_gone() const { return host_gone_; }
 
   void setVisible(bool visible) override;
+
+ signals:
+  // The window has closed for good (FormClose let it close). Inside the host's window the
+  // application does not see its last window close, so main() ends the program on this.
+  void Closed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -105,6 +115,8 @@ class TMForm : public QDialog {
   std::optional<std::filesystem::path> ChooseDocument();
   void ShowHelpTopic(int context);
   std::filesystem::path MapPath(const char* windows_path) const;
+  // Writes the result code to the host's Velmora.ini (embedded mode).
+  void WriteResultCode() const;
 
   QStringList parameters_;
   std::filesystem::path drive_c_;
@@ -124,6 +136,7 @@ class TMForm : public QDialog {
   bool embedded_ = false;
   bool show_handled_ = false;
   bool closed_ = false;
+  bool host_gone_ = false;
 };
 
 }  // namespace orvida::app

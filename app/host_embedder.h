@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
 
 class QWidget;
 
@@ -15,6 +17,21 @@ class HostEmbedder {
   // client area. Returns false, leaving `window` an ordinary dialog, when `host_window` names
   // no window this platform can embed into.
   virtual bool Embed(QWidget& window, std::uint32_t host_window) = 0;
+
+  // What to do when the host's window is destroyed while the window sits inside it (the host
+  // ended or crashed): the window goes with it, so the program must leave its result and end.
+  // Set before Embed; the embedder ends every event loop after calling it.
+  void SetHostDestroyedHandler(std::function<void()> handler) {
+    host_destroyed_ = std::move(handler);
+  }
+
+ protected:
+  void NotifyHostDestroyed() {
+    if (host_destroyed_) host_destroyed_();
+  }
+
+ private:
+  std::function<void()> host_destroyed_;
 };
 
 // For platforms without foreign windows (offscreen, Wayland) and for tests: never embeds.
@@ -23,7 +40,8 @@ class NoHostEmbedder : public HostEmbedder {
   bool Embed(QWidget&, std::uint32_t) override { return false; }
 };
 
-// The embedder for the platform the application runs on. Call after QApplication exists.
+// The embedder for the platform the application runs on: the X11 one under the xcb platform
+// plugin with a live X connection, otherwise NoHostEmbedder. Call after QApplication exists.
 std::unique_ptr<HostEmbedder> CreateHostEmbedder();
 
 }  // namespace orvida::app

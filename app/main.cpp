@@ -68,6 +68,11 @@ int main(int argc, char* argv[]) {
   services.runs = &runs;
 
   app::TMForm form(QCoreApplication::arguments().mid(1), services);
+  // A window inside the host's window is not a top-level window to Qt: its close does not end
+  // the event loop by itself.
+  QObject::connect(
+      &form, &app::TMForm::Closed, &application, [] { QCoreApplication::exit(0); },
+      Qt::QueuedConnection);
   form.show();
   // An automatic action that closed the window before it appeared has ended the program.
   if (form.closed()) return 0;

@@ -22,6 +22,7 @@ std::optional<QString> ScriptedPrompts::ChooseFile(const OpenDialog& dialog, QWi
   file_name = dialog.file_name;
   initial_dir = dialog.initial_dir;
   shown.push_back({QStringLiteral("dialog"), dialog.file_name, WaitCursorShown()});
+  if (while_shown) while_shown(shown.back());
   if (answers.empty()) {
     shown.push_back({QStringLiteral("unexpected dialog"), QString(), WaitCursorShown()});
     return std::nullopt;
@@ -33,10 +34,12 @@ std::optional<QString> ScriptedPrompts::ChooseFile(const OpenDialog& dialog, QWi
 
 void ScriptedPrompts::ShowMessage(const QString& text, QWidget*) {
   shown.push_back({QStringLiteral("message"), text, WaitCursorShown()});
+  if (while_shown) while_shown(shown.back());
 }
 
 void ScriptedPrompts::ShowError(const QString& text, QWidget*) {
   shown.push_back({QStringLiteral("error"), text, WaitCursorShown()});
+  if (while_shown) while_shown(shown.back());
 }
 
 QStringList ScriptedPrompts::Boxes() const {

@@ -34,6 +34,9 @@ class ScriptedPrompts : public Prompts {
   // a scripted answer is recorded as "unexpected dialog" and cancelled.
   std::deque<std::optional<QString>> answers;
   std::vector<Shown> shown;
+  // Runs while each dialog or box is on screen (after it is recorded), e.g. to make the host
+  // go away while the user has not answered yet.
+  std::function<void(Shown)> while_shown;
   // The settings of the last file dialog shown.
   QString title, filter, default_suffix, file_name;
   std::filesystem::path initial_dir;
@@ -62,6 +65,8 @@ class RecordingEmbedder : public HostEmbedder {
  public:
   std::vector<std::uint32_t> hosts;
   bool Embed(QWidget& window, std::uint32_t host_window) override;
+  // As when the host's window is destroyed: runs the window's handler.
+  void DestroyHost() { NotifyHostDestroyed(); }
 };
 
 // The real runs, or stand-ins that do nothing, recording what each call saw; one call can be
