@@ -7,7 +7,7 @@ FUZZ_SECONDS ?= 300
 JOBS      ?= $(shell nproc)
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: all deps build run test fuzz ci-extra clean
+.PHONY: all deps build run test fuzz ci-extra screenshots clean
 
 all: build
 
@@ -48,6 +48,10 @@ ci-extra: deps
 	  -DCMAKE_BUILD_TYPE=Release -DORVIDA_WITH_QT=OFF -DCMAKE_DISABLE_FIND_PACKAGE_Qt6=ON
 	cmake --build $(BUILD_NOQT) -j $(JOBS)
 	FUZZ_SECONDS=60 BUILD_FUZZ=$(BUILD_FUZZ) JOBS=$(JOBS) scripts/fuzz
+
+# The README's pictures of the window, by hand and inside a host window, taken under Xvfb.
+screenshots: build
+	scripts/screenshots $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN) $(BUILD_NOQT) $(BUILD_FUZZ)
