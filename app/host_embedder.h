@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QRect>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class QWidget;
@@ -17,6 +19,11 @@ class HostEmbedder {
   // client area. Returns false, leaving `window` an ordinary dialog, when `host_window` names
   // no window this platform can embed into.
   virtual bool Embed(QWidget& window, std::uint32_t host_window) = 0;
+
+  // Where `widget`'s window lies on the screen, when it is the window placed inside the host's
+  // window; nothing otherwise. Qt cannot tell through a foreign parent, and the dialogs of the
+  // window are centred over it.
+  virtual std::optional<QRect> EmbeddedGeometry(const QWidget&) const { return std::nullopt; }
 
   // What to do when the host's window is destroyed while the window sits inside it (the host
   // ended or crashed): the window goes with it, so the program must leave its result and end.

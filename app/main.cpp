@@ -53,9 +53,9 @@ int main(int argc, char* argv[]) {
 
   const os::DriveCEnvironment environment{Environment("TRANSORVIDA_DRIVE_C"),
                                           Environment("WINEPREFIX"), Environment("HOME")};
-  app::QtPrompts prompts;
-  app::XchmHelpViewer help;
   std::unique_ptr<app::HostEmbedder> embedder = app::CreateHostEmbedder();
+  app::QtPrompts prompts(embedder.get());
+  app::XchmHelpViewer help;
   app::ActionRuns runs(os::SystemClock());
 
   app::FormServices services;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "app/host_embedder.h"
+
 class QWidget;
 
 namespace orvida::app {
@@ -47,12 +49,17 @@ class Prompts {
   virtual void ShowError(const QString& text, QWidget* parent) = 0;
 };
 
-// QFileDialog (never the desktop's native dialog) and QMessageBox.
+// QFileDialog (never the desktop's native dialog) and QMessageBox. With `embedder`, the dialogs
+// of the window placed inside the host's window are centred over where it really is.
 class QtPrompts : public Prompts {
  public:
+  explicit QtPrompts(const HostEmbedder* embedder = nullptr) : embedder_(embedder) {}
   std::optional<QString> ChooseFile(const OpenDialog& dialog, QWidget* parent) override;
   void ShowMessage(const QString& text, QWidget* parent) override;
   void ShowError(const QString& text, QWidget* parent) override;
+
+ private:
+  const HostEmbedder* embedder_;
 };
 
 }  // namespace orvida::app

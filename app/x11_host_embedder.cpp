@@ -65,6 +65,7 @@ bool X11HostEmbedder::Embed(QWidget& window, std::uint32_t host_window) {
   handle->setParent(host_window_.get());
   window_ = &window;
   host_ = host;
+  root_ = geometry->root;
   host_size_ = QSize(geometry->width, geometry->height);
 
   // Resizes and the end of the host's window arrive as events on our own connection.
@@ -92,6 +93,18 @@ void X11HostEmbedder::Place() {
   // A widget that is not shown keeps a new position to itself until it is; the native window
   // must move now, as an automatic action's dialogs come before the window ever shows.
   if (QWindow* handle = window_->windowHandle()) handle->setGeometry(geometry);
+}
+
+std::optional<QRect> X11HostEmbedder::EmbeddedGeometry(const QWidget& widget) const {
+  if (!window_ || host_ == 0 || widget.window() != window_.data()) return std::nullopt;
+  const xcb_window_t own = static_cast<xcb_window_t>(window_->winId());
+  Reply<xcb_translate_coordinates_reply_t> origin(xcb_translate_coordinates_reply(
+      connection_, xcb_translate_coordinates(connection_, own, root_, 0, 0), nullptr));
+  if (!origin) return std::nullopt;
+  const qreal ratio = window_->devicePixelRatioF() > 0 ? window_->devicePixelRatioF() : 1.0;
+  return QRect(
+      QPoint(static_cast<int>(origin->dst_x / ratio), static_cast<int>(origin->dst_y / ratio)),
+      window_->size());
 }
 
 void X11HostEmbedder::FocusWindow() {

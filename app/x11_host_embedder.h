@@ -29,6 +29,7 @@ class X11HostEmbedder : public HostEmbedder, public QAbstractNativeEventFilter {
   X11HostEmbedder& operator=(const X11HostEmbedder&) = delete;
 
   bool Embed(QWidget& window, std::uint32_t host_window) override;
+  std::optional<QRect> EmbeddedGeometry(const QWidget& widget) const override;
 
   bool nativeEventFilter(const QByteArray& event_type, void* message, qintptr* result) override;
 
@@ -45,6 +46,7 @@ class X11HostEmbedder : public HostEmbedder, public QAbstractNativeEventFilter {
 
   xcb_connection_t* connection_;
   std::uint32_t host_ = 0;
+  std::uint32_t root_ = 0;  // the root window of the host's screen
   QSize host_size_;
   QPointer<QWidget> window_;
   std::unique_ptr<QWindow> host_window_;

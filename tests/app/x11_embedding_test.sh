@@ -201,6 +201,22 @@ embedded_child() {
   xwininfo -tree -id "0x$1" | sed -n "s/^ *\(0x[0-9a-f]*\) \"$kFormTitle\".*  \([0-9]*x[0-9]*+[0-9]*+[0-9]*\)  .*/\1 \2/p"
 }
 
+# The centre of a window on the screen: "<x> <y>".
+centre_of() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x = $NF} /Absolute upper-left Y/ {y = $NF}
+    /^ *Width:/ {w = $NF} /^ *Height:/ {h = $NF} END {print int(x + w / 2), int(y + h / 2)}'
+}
+
+# The window's own dialogs are centred over it, wherever the host lies on the screen.
+expect_centred_over() {
+  local x y want_x=$2 want_y=$3
+  read -r x y < <(centre_of "$1")
+  if [ $((x - want_x)) -gt 20 ] || [ $((want_x - x)) -gt 20 ] ||
+    [ $((y - want_y)) -gt 20 ] || [ $((want_y - y)) -gt 20 ]; then
+    fail "la ventana $1 está centrada en ($x, $y), no sobre ($want_x, $want_y)"
+  fi
+}
+
 expect_child_at() {
   local host=$1 geometry=$2 child
   for _ in $(seq 20); do
@@ -215,10 +231,13 @@ expect_child_at() {
 begin "EXPORTAR, diálogo cancelado"
 drive=$(new_drive_c c_cancelado)
 start_host --tamano 800x480
+xdotool windowmove --sync "0x$host_id" 150 200
 start_program "$drive" EXPORTAR "$host_id"
 find_window "$kDialogTitle"
 # Centred in the host's client area, before it is ever shown: ((800-632)/2, (480-266)/2).
 expect_child_at "$host_id" "632x266+84+107"
+# The dialog over the window, that is over the host's centre (150 + 400, 200 + 240).
+expect_centred_over "$window" 550 440
 cancel_file_dialog
 accept_message_box
 wait_ended "$app_pid" "TransOrvidaAldrena"
