@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QWindow>
 #include <algorithm>
@@ -118,6 +119,13 @@ void X11HostEmbedder::FocusWindow() {
   xcb_flush(connection_);
 }
 
+void X11HostEmbedder::RefocusAfterDialog() {
+  // Not while another dialog or a popup of ours is still open.
+  const QWidget* modal = QApplication::activeModalWidget();
+  if ((modal && modal != window_) || QApplication::activePopupWidget()) return;
+  FocusWindow();
+}
+
 bool X11HostEmbedder::InsideWindow(std::uint32_t x_window) const {
   if (!window_) return false;
   if (x_window == window_->winId()) return true;
@@ -163,7 +171,15 @@ bool X11HostEmbedder::nativeEventFilter(const QByteArray& event_type, void* mess
     }
     case XCB_UNMAP_NOTIFY: {
       const auto* unmap = reinterpret_cast<const xcb_unmap_notify_event_t*>(event);
-      if (window_ && unmap->window == window_->winId()) window_mapped_ = false;
+      if (!window_) break;
+      if (unmap->window == window_->winId()) {
+        window_mapped_ = false;
+      } else if (window_mapped_ && unmap->window != host_) {
+        // One of our dialogs closed: the X focus went back to the root window or the host, not
+        // to the window the dialog belonged to. Once Qt has finished closing it, take it back.
+        QMetaObject::invokeMethod(
+            window_.data(), [this] { RefocusAfterDialog(); }, Qt::QueuedConnection);
+      }
       break;
     }
     case XCB_BUTTON_PRESS: {

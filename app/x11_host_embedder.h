@@ -42,6 +42,7 @@ class X11HostEmbedder : public HostEmbedder, public QAbstractNativeEventFilter {
   void Place();
   // Gives the X input focus to the window, when it is on screen.
   void FocusWindow();
+  void RefocusAfterDialog();
   bool InsideWindow(std::uint32_t x_window) const;
 
   xcb_connection_t* connection_;

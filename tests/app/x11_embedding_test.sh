@@ -217,6 +217,14 @@ expect_centred_over() {
   fi
 }
 
+expect_focus() {
+  for _ in $(seq 30); do
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+    sleep 0.1
+  done
+  fail "la ventana incrustada no tiene el foco (lo tiene $(xdotool getwindowfocus 2>&1))"
+}
+
 expect_child_at() {
   local host=$1 geometry=$2 child
   for _ in $(seq 20); do
@@ -313,11 +321,27 @@ xdotool windowsize "0x$host_id" 500 300
 expect_child_at "$host_id" "632x266+0+17"  # narrower than the window: its left edge stays
 xdotool windowsize "0x$host_id" 900 600
 expect_child_at "$host_id" "632x266+134+167"
-for _ in $(seq 20); do
-  [ "$(xdotool getwindowfocus 2>/dev/null)" = "$form" ] && break
-  sleep 0.1
-done
-[ "$(xdotool getwindowfocus)" = "$form" ] || fail "la ventana incrustada no tiene el foco"
+expect_focus "$form"
+xdotool key alt+s
+wait_ended "$app_pid" "TransOrvidaAldrena"
+expect_ini 0
+kill "$host_pid"
+
+# --- Keys alone: Tab to BExportar, Return, a document that is not XML: the error box; the
+# window stays in the host and has the keyboard again; Alt+S writes 0.
+begin "palabra desconocida, teclado y error"
+drive=$(new_drive_c c_teclado)
+printf 'esto no es XML' >"$drive/KTEMP/sauce/roto.xml"
+start_host --tamano 800x480
+start_program "$drive" ayuda "$host_id"
+find_window "$kFormTitle"
+form=$window
+expect_focus "$form"
+xdotool key Tab Tab Return  # BClose -> Button1 -> BExportar
+answer_file_dialog "$drive/KTEMP/sauce/roto.xml"
+accept_message_box  # the error
+expect_focus "$form"
+kill -0 "$app_pid" 2>/dev/null || fail "el error cerró la ventana"
 xdotool key alt+s
 wait_ended "$app_pid" "TransOrvidaAldrena"
 expect_ini 0
