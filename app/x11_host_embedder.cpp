@@ -40,6 +40,13 @@ bool X11HostEmbedder::Embed(QWidget& window, std::uint32_t host_window) {
   // top-level window instead. Ask the X server first whether the id names a window that can
   // hold ours (a pixmap or an input-only window cannot).
   const xcb_window_t host = host_window;
+  // Resizes and the end of the host's window arrive as events on our own connection. Asked
+  // before the checks, so that a host that goes away right after them is still noticed; on
+  // an id that names no window the request fails, and that failure is of no interest.
+  const std::uint32_t event_mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+  const xcb_void_cookie_t select_cookie =
+      xcb_change_window_attributes_checked(connection_, host, XCB_CW_EVENT_MASK, &event_mask);
+  xcb_discard_reply(connection_, select_cookie.sequence);
   const xcb_get_window_attributes_cookie_t attributes_cookie =
       xcb_get_window_attributes(connection_, host);
   const xcb_get_geometry_cookie_t geometry_cookie = xcb_get_geometry(connection_, host);
@@ -68,10 +75,6 @@ bool X11HostEmbedder::Embed(QWidget& window, std::uint32_t host_window) {
   host_ = host;
   root_ = geometry->root;
   host_size_ = QSize(geometry->width, geometry->height);
-
-  // Resizes and the end of the host's window arrive as events on our own connection.
-  const std::uint32_t event_mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-  xcb_change_window_attributes(connection_, host, XCB_CW_EVENT_MASK, &event_mask);
   if (!filter_installed_) {
     QCoreApplication::instance()->installNativeEventFilter(this);
     filter_installed_ = true;
