@@ -1,6 +1,7 @@
 #include "formats/exchange_document.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "platform/os/error.h"
 
@@ -66,6 +67,15 @@ std::string TrimControl(std::string_view text) {
 
 ExchangeDocument ExchangeDocument::Load(const std::filesystem::path& file,
                                         const std::string& shown_path) {
+  // Refused before parsing: a document far beyond any school's would exhaust the memory.
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  if (!ec && size > kMaxDocumentBytes) {
+    throw Error("El archivo " + shown_path + " mide " +
+                std::to_string((size + (1u << 20) - 1) >> 20) +
+                " MB; no se leen documentos de intercambio de más de " +
+                std::to_string(kMaxDocumentBytes >> 20) + " MB");
+  }
   return ExchangeDocument(xml::Document::Load(file, shown_path), shown_path);
 }
 
@@ -120,7 +130,13 @@ SectionStats ExchangeDocument::ReadSection(Section section,
       values.push_back(TrimControl(untrimmed.back()));
     }
     ++stats.used;
-    reader(Record(position, std::move(values), std::move(untrimmed)));
+    try {
+      reader(Record(position, std::move(values), std::move(untrimmed)));
+    } catch (const ConversionError& error) {
+      // A value that is not a number stops the run; the message says which record holds it.
+      throw ConversionError(std::string(error.what()) + " (" + std::string(info.seq) +
+                            ", registro " + std::to_string(position) + ")");
+    }
   }
   return stats;
 }

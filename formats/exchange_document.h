@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -67,11 +68,16 @@ struct SectionStats {
   int skipped = 0;  // too few fields; each reported as a notice
 };
 
+// The largest exchange document that is read: its tree takes about eight times its size in
+// memory. A whole district's document measures a few megabytes.
+inline constexpr std::uintmax_t kMaxDocumentBytes = 100u << 20;
+
 // A loaded exchange document and its section readers.
 class ExchangeDocument {
  public:
   // Loads and parses `file` (messages name it as `shown_path`). Throws Error when it is not a
-  // well-formed XML document. Does not check the envelope: see RequireEnvelope.
+  // well-formed XML document or is larger than kMaxDocumentBytes. Does not check the envelope:
+  // see RequireEnvelope.
   static ExchangeDocument Load(const std::filesystem::path& file, const std::string& shown_path);
   static ExchangeDocument FromXml(xml::Document document, std::string shown_path);
 
@@ -84,7 +90,8 @@ class ExchangeDocument {
   // Reads the records of `section` in document order (both sections when `seq` occurs twice).
   // A record with fewer fields than the section's minimum, or without its highest position,
   // is skipped and reported to `notices` (kind "registro omitido"); every other record goes
-  // to `reader` with its values.
+  // to `reader` with its values. A ConversionError from `reader` comes out naming the section
+  // and the record ("'ABC' no es un valor entero válido (CURSOS_DEL_CENTRO, registro 2)").
   SectionStats ReadSection(Section section, const std::function<void(const Record&)>& reader,
                            NoticeSink& notices) const;
 

@@ -22,6 +22,8 @@ std::string DescribeSystemError(int error_number) {
       return "no queda espacio en el disco";
     case EDQUOT:
       return "se ha superado la cuota de disco";
+    case EFBIG:
+      return "el archivo supera el tamaño máximo permitido";
     case EMFILE:
     case ENFILE:
       return "hay demasiados archivos abiertos";

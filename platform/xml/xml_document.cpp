@@ -1,6 +1,7 @@
 #include "platform/xml/xml_document.h"
 
 #include <fcntl.h>
+#include <libxml/SAX2.h>
 #include <libxml/entities.h>
 #include <libxml/hash.h>
 #include <libxml/parser.h>
@@ -12,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -31,6 +33,7 @@ using XPathContextPtr =
                     decltype([](xmlXPathContextPtr p) { xmlXPathFreeContext(p); })>;
 using XPathObjectPtr =
     std::unique_ptr<xmlXPathObject, decltype([](xmlXPathObjectPtr p) { xmlXPathFreeObject(p); })>;
+using DocPtr = std::unique_ptr<xmlDoc, decltype([](xmlDocPtr p) { xmlFreeDoc(p); })>;
 using ParserContextPtr =
     std::unique_ptr<xmlParserCtxt, decltype([](xmlParserCtxtPtr p) { xmlFreeParserCtxt(p); })>;
 
@@ -135,29 +138,44 @@ class FileDescriptor {
   int fd_;
 };
 
-std::string ReadWholeFile(const std::filesystem::path& file, const std::string& shown_path) {
-  auto fail = [&](int error_number) {
-    return Error("No se puede leer el archivo " + shown_path + ": " +
-                 DescribeSystemError(error_number));
-  };
-  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0) throw fail(errno);
-  struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) throw fail(errno);
-  if (S_ISDIR(info.st_mode)) throw fail(EISDIR);
-  std::string bytes;
-  if (S_ISREG(info.st_mode)) bytes.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-    if (count < 0) {
-      if (errno == EINTR) continue;
-      throw fail(errno);
+// Where a parse takes its bytes from: a file descriptor, read as the parser asks for more, or
+// bytes already in memory. A read error is kept so that it can be reported with its reason
+// instead of libxml2's generic one.
+struct ParseSource {
+  int fd = -1;
+  std::string_view bytes;
+  int read_error = 0;
+
+  static int Read(void* context, char* buffer, int length) {
+    auto* source = static_cast<ParseSource*>(context);
+    if (length <= 0) return 0;
+    if (source->fd < 0) {
+      const std::size_t count = std::min(source->bytes.size(), static_cast<std::size_t>(length));
+      std::memcpy(buffer, source->bytes.data(), count);
+      source->bytes.remove_prefix(count);
+      return static_cast<int>(count);
     }
-    if (count == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(count));
+    for (;;) {
+      const ssize_t count = ::read(source->fd, buffer, static_cast<std::size_t>(length));
+      if (count >= 0) return static_cast<int>(count);
+      if (errno == EINTR) continue;
+      source->read_error = errno;
+      return -1;
+    }
   }
-  return bytes;
+};
+
+// Whitespace-only text that libxml2 takes for indentation between elements is not kept: in a
+// large document those nodes alone take more memory than the whole file. It is kept where it
+// may separate two pieces of one text, in an element whose first or latest child is text,
+// CDATA, an entity reference, a comment or a processing instruction
+// ("<dato><![CDATA[a]]> <![CDATA[b]]></dato>" reads "a b").
+void KeepBlanksBetweenTexts(void* context, const xmlChar* characters, int length) {
+  const xmlNode* parent = static_cast<xmlParserCtxtPtr>(context)->node;
+  if (parent == nullptr || parent->children == nullptr) return;
+  if (parent->children->type != XML_ELEMENT_NODE || parent->last->type != XML_ELEMENT_NODE) {
+    xmlSAX2Characters(context, characters, length);
+  }
 }
 
 // The first external general entity the document's internal subset declares, if any.
@@ -213,6 +231,52 @@ std::string XmlText(std::string_view text, const std::string& what) {
     throw Error("El texto de " + what + " no es UTF-8 válido");
   }
   return result;
+}
+
+// Parses everything `source` gives into a new document, or throws an Error naming the file, the
+// line and column and libxml2's reason. A document that declares an external entity is refused.
+DocPtr ParseToDoc(ParseSource& source, const std::string& shown_path) {
+  const std::string invalid = "El archivo " + shown_path + " no es un documento XML válido";
+  ErrorCollector collector;
+  DocPtr doc;
+  {
+    ErrorCapture capture(&collector);
+    ParserContextPtr context(xmlCreateIOParserCtxt(nullptr, nullptr, ParseSource::Read, nullptr,
+                                                   &source, XML_CHAR_ENCODING_NONE));
+    if (!context) throw Error(invalid + ": falta memoria para leerlo");
+    // NONET: nothing is fetched. Entities are not substituted (no NOENT), no DTD is loaded or
+    // applied, and libxml2's limits on nesting depth and entity expansion stay on (no HUGE).
+    // COMPACT keeps short texts inside their nodes; NOBLANKS, with the callback below, drops
+    // the indentation between elements. Neither changes a text that Node::Text gives.
+    xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
+    context->sax->ignorableWhitespace = KeepBlanksBetweenTexts;
+    xmlParseDocument(context.get());
+    DocPtr parsed(context->myDoc);
+    context->myDoc = nullptr;
+    if (context->wellFormed != 0 && source.read_error == 0) doc = std::move(parsed);
+  }
+  if (source.read_error != 0) {
+    throw Error("No se puede leer el archivo " + shown_path + ": " +
+                DescribeSystemError(source.read_error));
+  }
+  if (doc == nullptr) {
+    const CollectedError* reason = collector.Reason();
+    if (reason == nullptr) throw Error(invalid + ": libxml2 no indicó el motivo");
+    std::string where;
+    if (reason->line > 0) {
+      where = " (línea " + std::to_string(reason->line) + ", columna " +
+              std::to_string(reason->column) + ")";
+    }
+    throw Error(invalid + where + ": " + reason->message);
+  }
+  // The parser leaves an external entity unread, so its references would read as empty text
+  // and data would vanish without a word; a document that declares one is refused instead.
+  if (const xmlEntity* entity = FirstExternalEntity(doc.get()); entity != nullptr) {
+    throw Error("El archivo " + shown_path + " declara la entidad externa '" + Chars(entity->name) +
+                "' (" + (entity->SystemID != nullptr ? Chars(entity->SystemID) : "") +
+                "); por seguridad no se leen entidades externas");
+  }
+  return doc;
 }
 
 }  // namespace
@@ -291,47 +355,33 @@ Document& Document::operator=(Document&& other) noexcept = default;
 
 Document Document::Load(const std::filesystem::path& file, const std::string& shown_path) {
   InitLibxml();
-  std::string bytes = ReadWholeFile(file, shown_path);
-  return Parse(bytes, shown_path);
+  auto fail = [&](int error_number) {
+    return Error("No se puede leer el archivo " + shown_path + ": " +
+                 DescribeSystemError(error_number));
+  };
+  FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) throw fail(errno);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) throw fail(errno);
+  if (S_ISDIR(info.st_mode)) throw fail(EISDIR);
+  // Parsed as it is read: the file's bytes are never all in memory beside the tree.
+  ParseSource source;
+  source.fd = fd.get();
+  DocPtr doc = ParseToDoc(source, shown_path);
+  Document document;
+  document.impl_ = std::make_unique<Impl>(doc.get());
+  doc.release();  // the document owns it now
+  return document;
 }
 
 Document Document::Parse(std::string_view bytes, const std::string& shown_path) {
   InitLibxml();
-  const std::string invalid = "El archivo " + shown_path + " no es un documento XML válido";
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    throw Error(invalid + ": tiene más de 2 GB");
-  }
-  ErrorCollector collector;
-  xmlDocPtr doc = nullptr;
-  {
-    ErrorCapture capture(&collector);
-    ParserContextPtr context(xmlNewParserCtxt());
-    if (!context) throw Error(invalid + ": falta memoria para leerlo");
-    // NONET and nothing else: entities are not substituted (no NOENT), no DTD is loaded or
-    // applied, and libxml2's limits on nesting depth and entity expansion stay on (no HUGE).
-    doc = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                            nullptr, XML_PARSE_NONET);
-  }
-  if (doc == nullptr) {
-    const CollectedError* reason = collector.Reason();
-    if (reason == nullptr) throw Error(invalid + ": libxml2 no indicó el motivo");
-    std::string where;
-    if (reason->line > 0) {
-      where = " (línea " + std::to_string(reason->line) + ", columna " +
-              std::to_string(reason->column) + ")";
-    }
-    throw Error(invalid + where + ": " + reason->message);
-  }
-  std::unique_ptr<Impl> parsed = std::make_unique<Impl>(doc);
+  ParseSource source;
+  source.bytes = bytes;
+  DocPtr doc = ParseToDoc(source, shown_path);
   Document document;
-  document.impl_ = std::move(parsed);
-  // The parser leaves an external entity unread, so its references would read as empty text
-  // and data would vanish without a word; a document that declares one is refused instead.
-  if (const xmlEntity* entity = FirstExternalEntity(doc); entity != nullptr) {
-    throw Error("El archivo " + shown_path + " declara la entidad externa '" + Chars(entity->name) +
-                "' (" + (entity->SystemID != nullptr ? Chars(entity->SystemID) : "") +
-                "); por seguridad no se leen entidades externas");
-  }
+  document.impl_ = std::make_unique<Impl>(doc.get());
+  doc.release();  // the document owns it now
   return document;
 }
 

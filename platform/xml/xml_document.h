@@ -63,7 +63,8 @@ class NodeList {
 //
 // Loading never touches the network and never loads an external entity or DTD; entity loops,
 // absurd nesting and documents that are not well-formed are refused with an Error whose message
-// names the file, the line and column, and libxml2's reason. All texts are UTF-8.
+// names the file, the line and column, and libxml2's reason. All texts are UTF-8. Whitespace-only
+// text between elements (indentation) is not kept, unless it stands between two pieces of text.
 class Document {
  public:
   // create: a new document with no nodes.
@@ -74,7 +75,7 @@ class Document {
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
 
-  // load: parses the whole file (read into memory first) into a new document. `shown_path` is
+  // load: parses the whole file, as it is read, into a new document. `shown_path` is
   // the name used in messages ("El archivo C:\datos\x.xml no es un documento XML válido
   // (línea 4, columna 13): Opening and ending tag mismatch: B line 4 and C").
   static Document Load(const std::filesystem::path& file, const std::string& shown_path);

@@ -137,7 +137,8 @@ TEST_F(ExportarCommand, AnErrorInsideTheRunStopsIt) {
   const Outcome outcome =
       Exportar({"--carpeta", Working(), WriteFile("abc.xml", ExchangeXml(sections))});
   EXPECT_EQ(outcome.exit_code, kExitError);
-  EXPECT_EQ(outcome.err, "error: 'ABC' no es un valor entero válido\n");
+  EXPECT_EQ(outcome.err,
+            "error: 'ABC' no es un valor entero válido (CURSOS_DEL_CENTRO, registro 2)\n");
   EXPECT_EQ(outcome.out.find("Proceso finalizado"), std::string::npos);
   EXPECT_EQ(StepLines(outcome.out).size(), 4u);  // up to AULAT
   EXPECT_EQ(ReadTable(working_.path(), "CURSOST").size(), 1u);

@@ -374,7 +374,7 @@ TEST_F(ConversionTest, BadSlotMinuteStopsTheRun) {
     Run({{"TRAMOS_HORARIOS", {{"T1", "", "480", "535"}, {"T2", "", "8:00", "x"}}}});
     FAIL() << "no error";
   } catch (const ConversionError& error) {
-    EXPECT_STREQ(error.what(), "'8:00' no es un valor entero válido");
+    EXPECT_STREQ(error.what(), "'8:00' no es un valor entero válido (TRAMOS_HORARIOS, registro 2)");
   }
   EXPECT_EQ(Table("DIASHORAST2").size(), 7u);
   EXPECT_EQ(Table("DIASHORAST").size(), 0u);
@@ -398,7 +398,8 @@ TEST_F(ConversionTest, CourseKeyThatIsNotANumberStopsTheRun) {
     Run(bad);
     FAIL() << "no error";
   } catch (const ConversionError& error) {
-    EXPECT_STREQ(error.what(), "'ABC' no es un valor entero válido");
+    EXPECT_STREQ(error.what(),
+                 "'ABC' no es un valor entero válido (CURSOS_DEL_CENTRO, registro 2)");
   }
   // CURSOST keeps the row before the bad key, GRUPOST is created empty, and the later steps
   // leave their tables as they were.
