@@ -1,5 +1,6 @@
 #include "app/action_runs.h"
 
+#include "convert/backup.h"
 #include "convert/conversion_run.h"
 #include "formats/notices.h"
 #include "timetable/timetable_run.h"
@@ -15,8 +16,9 @@ formats::ExchangeDocument ActionRuns::LoadDocument(const std::filesystem::path& 
 
 void ActionRuns::Convert(const formats::ExchangeDocument& document,
                          const formats::WorkingFolder& folder) {
-  // The window reports only the end of the run; what it skipped or settled is the batch
-  // tool's report.
+  // The window reports only the end of the run; the backup folder, what it skipped or settled
+  // are the batch tool's report. A backup that fails stops the action before any table goes.
+  convert::BackupWorkingTables(folder, clock_);
   formats::NullNoticeSink notices;
   convert::RunConversion(document, folder, notices);
 }

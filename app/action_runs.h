@@ -19,7 +19,8 @@ class ActionRuns {
   // exportar, before the wait cursor: loads the exchange document and checks its envelope.
   virtual formats::ExchangeDocument LoadDocument(const std::filesystem::path& file,
                                                  const std::string& shown_path);
-  // exportar, under the wait cursor: the conversion run into the working tables.
+  // exportar, under the wait cursor: a backup of the working tables (copias\AAAAMMDD-HHMMSS),
+  // then the conversion run into them.
   virtual void Convert(const formats::ExchangeDocument& document,
                        const formats::WorkingFolder& folder);
   // importar, under the wait cursor: the timetable run, which writes the timetable document

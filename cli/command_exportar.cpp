@@ -1,6 +1,7 @@
-// transorvida exportar: the conversion run from the command line, with a report of every table
-// written and of everything the run settled on its own; --simular shows that report without
-// touching the working folder.
+// transorvida exportar: the conversion run from the command line, after a backup of the tables it
+// rebuilds, with a report of every table written and of everything the run settled on its own;
+// --simular shows that report without touching the working folder.
+#include <exception>
 #include <filesystem>
 #include <iomanip>
 #include <ostream>
@@ -10,17 +11,20 @@
 #include <system_error>
 
 #include "cli/commands.h"
+#include "convert/backup.h"
 #include "convert/conversion_run.h"
 #include "formats/exchange_document.h"
 #include "formats/notices.h"
 #include "formats/working_tables.h"
 #include "platform/os/error.h"
+#include "platform/os/local_time.h"
 
 namespace orvida::cli {
 namespace {
 
 constexpr std::string_view kExportarHelp =
-    "Uso: transorvida exportar [--carpeta DIR] [--simular] [--detalle] DOCUMENTO.xml\n"
+    "Uso: transorvida exportar [--carpeta DIR] [--simular] [--sin-copia] [--detalle] "
+    "DOCUMENTO.xml\n"
     "\n"
     "Reconstruye las tablas de trabajo del programa de horarios (ASIGNOMT, PROFT, AULAT,\n"
     "CURSOST, GRUPOST, ASIGT, DIASHORAST y DIASHORAST2) desde el documento de intercambio,\n"
@@ -29,11 +33,19 @@ constexpr std::string_view kExportarHelp =
     "cambiados, cursos sin nivel, unidades sin curso, materias sin código o sin unidades).\n"
     "Si el documento no es XML o no es un documento de intercambio, no toca ninguna tabla.\n"
     "\n"
+    "Antes de borrar la primera tabla copia las tablas de trabajo que existen (cada una con su\n"
+    "índice .MDX; SOLUC no se toca ni se copia) en la carpeta copias\\AAAAMMDD-HHMMSS de la\n"
+    "carpeta de trabajo, con la fecha y la hora de ese momento, y borra las copias más antiguas\n"
+    "de modo que quedan las diez más recientes. Si la copia no se puede hacer (una tabla abierta\n"
+    "en exclusiva por otro programa, el disco lleno ...), no se borra ninguna tabla.\n"
+    "\n"
     "Opciones:\n"
     "  --carpeta DIR  Carpeta de trabajo (por omisión C:\\KTEMP, dentro de la carpeta que hace\n"
     "                 de unidad C:).\n"
     "  --simular      Hace toda la conversión en una carpeta temporal que después borra y\n"
-    "                 muestra el mismo informe; la carpeta de trabajo no cambia.\n"
+    "                 muestra el mismo informe; la carpeta de trabajo no cambia y no se\n"
+    "                 hace copia de seguridad.\n"
+    "  --sin-copia    No hace la copia de seguridad de las tablas antes de reconstruirlas.\n"
     "  --detalle      Muestra cada aviso, no solo cuántos hay de cada clase.\n"
     "\n"
     "Sale con 0 si terminó (\"Proceso finalizado\"), 1 si falló (el motivo va a la salida de\n"
@@ -110,6 +122,7 @@ int RunExportar(const Invocation& call) {
   std::string carpeta;
   std::string document_path;
   bool simulate = false;
+  bool backup = true;
   bool detail = false;
   for (std::size_t i = 0; i < call.args.size(); ++i) {
     const std::string& arg = call.args[i];
@@ -127,6 +140,8 @@ int RunExportar(const Invocation& call) {
       if (carpeta.empty()) return ReportUsage(call, "falta la carpeta después de --carpeta=");
     } else if (arg == "--simular") {
       simulate = true;
+    } else if (arg == "--sin-copia") {
+      backup = false;
     } else if (arg == "--detalle") {
       detail = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -163,12 +178,28 @@ int RunExportar(const Invocation& call) {
     } else {
       const formats::WorkingFolder folder(WorkingFolderPath(carpeta, call.env), shown);
       call.out << "Exportando " << document_path << " a " << shown << '\n';
+      if (!backup) {
+        call.out << "Copia de seguridad: ninguna (--sin-copia)\n";
+      } else {
+        const convert::BackupResult copy = convert::BackupWorkingTables(folder, os::SystemClock());
+        if (copy.folder.empty()) {
+          call.out << "Copia de seguridad: ninguna (no hay tablas que copiar)\n";
+        } else {
+          call.out << "Copia de seguridad: " << copy.shown_folder << " (" << copy.tables
+                   << (copy.tables == 1 ? " tabla)\n" : " tablas)\n");
+        }
+        for (const std::string& warning : copy.warnings) call.out << "Aviso: " << warning << '\n';
+      }
       convert::RunConversion(document, folder, notices, print_step);
     }
   } catch (const Error& error) {
     if (!notices.notices().empty()) PrintNotices(call.out, notices, detail);
     call.out.flush();
     return ReportError(call, error.what());
+  } catch (const std::exception& error) {
+    // Not one of ours (memory exhausted ...): the run stops all the same, and says why.
+    call.out.flush();
+    return ReportError(call, std::string("el proceso se detuvo: ") + error.what());
   }
   PrintNotices(call.out, notices, detail);
   call.out << "Proceso finalizado\n";

@@ -22,7 +22,7 @@ constexpr std::string_view kHelp =
     "  secciones DOCUMENTO.xml      Cuenta los registros de cada sección y muestra los avisos.\n"
     "  tabla [--carpeta DIR] NOMBRE|ARCHIVO.DBF [--csv]\n"
     "                               Muestra una tabla de trabajo.\n"
-    "  exportar [--carpeta DIR] [--simular] [--detalle] DOCUMENTO.xml\n"
+    "  exportar [--carpeta DIR] [--simular] [--sin-copia] [--detalle] DOCUMENTO.xml\n"
     "                               Reconstruye las tablas de trabajo desde el documento.\n"
     "  importar [--carpeta DIR] [--detalle] DOCUMENTO.xml\n"
     "                               Escribe el documento de horario desde SOLUC.\n"
@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
     return args.empty() ? orvida::cli::kExitUsage : orvida::cli::kExitOk;
   }
   const std::string command = args[0];
-  orvida::cli::Invocation call{std::vector<std::string>(args.begin() + 1, args.end()), std::cout,
+  orvida::cli::Invocation call{std::vector<std::string>(args.begin() + 1, args.end()),
+                               std::cout,
                                std::cerr,
                                {Env("TRANSORVIDA_DRIVE_C"), Env("WINEPREFIX"), Env("HOME")}};
   if (command == "secciones") return orvida::cli::RunSecciones(call);

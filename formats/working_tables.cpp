@@ -1,5 +1,6 @@
 #include "formats/working_tables.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "platform/os/error.h"
@@ -93,10 +94,19 @@ WorkingFolder::WorkingFolder(std::filesystem::path folder, std::string shown_fol
     : folder_(std::move(folder)), shown_folder_(std::move(shown_folder)) {}
 
 std::string WorkingFolder::ShownName(std::string_view table_name) const {
-  // C:\KTEMP names its tables the Windows way; a folder given as a Linux path, the Linux way.
+  return ShownPath(Upper(table_name) + ".DBF");
+}
+
+std::string WorkingFolder::ShownPath(std::string_view relative) const {
+  // C:\KTEMP names its files the Windows way; a folder given as a Linux path, the Linux way.
   const bool windows = shown_folder_.find('\\') != std::string::npos ||
                        (shown_folder_.size() >= 2 && shown_folder_[1] == ':');
-  return shown_folder_ + (windows ? "\\" : "/") + Upper(table_name) + ".DBF";
+  std::string shown = shown_folder_ + (windows ? "\\" : "/") + std::string(relative);
+  if (windows) {
+    std::replace(shown.begin() + static_cast<std::ptrdiff_t>(shown_folder_.size()), shown.end(),
+                 '/', '\\');
+  }
+  return shown;
 }
 
 std::filesystem::path WorkingFolder::DbfPath(std::string_view table_name) const {

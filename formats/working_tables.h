@@ -38,6 +38,8 @@ class WorkingFolder {
   const std::filesystem::path& folder() const { return folder_; }
   // "C:\KTEMP\ASIGNOMT.DBF"
   std::string ShownName(std::string_view table_name) const;
+  // A path inside the folder as messages name it ("copias/x" gives "C:\KTEMP\copias\x").
+  std::string ShownPath(std::string_view relative) const;
   // The table's .DBF on disk, found ignoring case; <folder>/<NAME>.DBF when none exists.
   std::filesystem::path DbfPath(std::string_view table_name) const;
 
