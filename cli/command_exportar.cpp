@@ -23,15 +23,16 @@ namespace orvida::cli {
 namespace {
 
 constexpr std::string_view kExportarHelp =
-    "Uso: transorvida exportar [--carpeta DIR] [--simular] [--sin-copia] [--detalle] "
-    "DOCUMENTO.xml\n"
+    "Uso: transorvida exportar [--carpeta DIR] [--simular] [--sin-copia] [--detalle]\n"
+    "                          DOCUMENTO.xml\n"
     "\n"
     "Reconstruye las tablas de trabajo del programa de horarios (ASIGNOMT, PROFT, AULAT,\n"
     "CURSOST, GRUPOST, ASIGT, DIASHORAST y DIASHORAST2) desde el documento de intercambio,\n"
     "en siete pasos. Muestra cada tabla escrita con sus filas y, al final, los avisos: lo que\n"
     "la conversión resolvió por su cuenta (registros omitidos, materias fusionadas, códigos\n"
     "cambiados, cursos sin nivel, unidades sin curso, materias sin código o sin unidades).\n"
-    "Si el documento no es XML o no es un documento de intercambio, no toca ninguna tabla.\n"
+    "Si el documento no es XML, no es un documento de intercambio o mide más de 100 MB, no\n"
+    "toca ninguna tabla.\n"
     "\n"
     "Antes de borrar la primera tabla copia las tablas de trabajo que existen (cada una con su\n"
     "índice .MDX; SOLUC no se toca ni se copia) en la carpeta copias\\AAAAMMDD-HHMMSS de la\n"

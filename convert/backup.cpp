@@ -45,7 +45,6 @@ std::string AfterColon(std::string reason) {
 
 // The files of one table: every spelling of <NAME>.DBF and <NAME>.MDX.
 struct TableFiles {
-  std::string name;
   std::vector<fs::path> dbfs;
   std::vector<fs::path> files;  // the .DBF files and then the .MDX files
 };
@@ -53,7 +52,7 @@ struct TableFiles {
 std::vector<TableFiles> ExistingTables(const fs::path& folder) {
   std::vector<TableFiles> tables;
   for (const formats::TableSpec& spec : formats::TableCatalogue()) {
-    TableFiles table{spec.name, os::FindAllEntriesIgnoreCase(folder, spec.name + ".DBF"), {}};
+    TableFiles table{os::FindAllEntriesIgnoreCase(folder, spec.name + ".DBF"), {}};
     table.files = table.dbfs;
     for (const fs::path& mdx : os::FindAllEntriesIgnoreCase(folder, spec.name + ".MDX")) {
       table.files.push_back(mdx);
@@ -103,11 +102,13 @@ fs::path BackupsFolder(const formats::WorkingFolder& folder, bool& created) {
   const std::string shown = folder.ShownPath(copias.filename().string());
   std::error_code ec;
   if (fs::is_directory(copias, ec)) return copias;
-  if (fs::exists(copias, ec))
+  if (fs::exists(copias, ec)) {
     throw Error("Ya existe un archivo " + shown + " que no es una carpeta");
+  }
   created = fs::create_directory(copias, ec);
-  if (ec)
+  if (ec) {
     throw Error("No se puede crear la carpeta " + shown + ": " + DescribeSystemError(ec.value()));
+  }
   return copias;
 }
 

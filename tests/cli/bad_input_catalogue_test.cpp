@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -785,6 +786,30 @@ TEST_F(BadInputCatalogue, Tables) {
 
 // ---------------------------------------------------------------------------------------------
 // Folders and other programs.
+
+// A dry run that fails removes its scratch folder as well, and leaves the working folder alone.
+TEST_F(BadInputCatalogue, FailedSimulation) {
+  const fs::path scratch = NewFolder("tmp");
+  const char* previous = std::getenv("TMPDIR");
+  const std::string saved = previous != nullptr ? previous : "";
+  ::setenv("TMPDIR", scratch.c_str(), 1);
+  for (const std::string file : {"not_xml.xml", "course_key_abc.xml", "start_minute_x.xml"}) {
+    SCOPED_TRACE(file);
+    const fs::path working = NewWorkingFolder();
+    const Tree before = TreeOf(working);
+    const Outcome outcome =
+        Exportar({"--simular", "--carpeta", working.string(), (kData / file).string()});
+    ExpectError(outcome, "no es un ");
+    EXPECT_TRUE(TreeOf(working) == before);
+    EXPECT_TRUE(fs::is_empty(scratch)) << TemporaryFiles({scratch});
+    ExpectCleanAfterwards(working, {});
+  }
+  if (previous != nullptr) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+}
 
 TEST_F(BadInputCatalogue, MissingWorkingFolder) {
   // C:\KTEMP does not exist on the drive: nothing is made, neither by exportar nor by importar.
