@@ -1113,6 +1113,15 @@ TEST_F(BadInputCatalogue, LargeDocuments) {
 #if !defined(ORVIDA_UNDER_SANITIZER)
   EXPECT_LT(refused.peak_kb * 1024.0, 10.0 * static_cast<double>(huge_size));
 #endif
+  // importar reads the same documents, and refuses it alike without writing anything.
+  const Measured not_read =
+      RunTransorvida({"importar", "--carpeta", working.string(), huge.string()}, folder / "err");
+  EXPECT_EQ(not_read.exit_code, kExitError) << not_read.err;
+  EXPECT_NE(not_read.err.find("no se leen documentos de intercambio de más de 100 MB"),
+            std::string::npos)
+      << not_read.err;
+  EXPECT_FALSE(fs::exists(folder / "ResultadoOrvidadoscientos.xml"));
+  EXPECT_TRUE(TreeOf(working) == before);
   fs::remove(huge);
 
   // Below the limit a district's document of about 35 MB converts. Its tree takes about seven
