@@ -12,8 +12,9 @@
 #include <string_view>
 #include <system_error>
 
-// What the fuzz targets share: a folder of their own for the files a reader must open by path,
-// and a sink that keeps the compiler from dropping the values a target reads.
+// What the fuzz targets and the tests that replay their inputs share: a folder of their own for the
+// files a reader must open by path, and a sink that keeps the compiler from dropping the values a
+// target reads.
 namespace orvida::fuzz {
 
 // The process's scratch folder, made at the first call under the system's temporary folder and
@@ -49,6 +50,15 @@ inline void WriteScratchFile(const std::filesystem::path& path, std::string_view
 inline void RemoveScratchFile(const std::filesystem::path& path) {
   std::error_code ec;
   std::filesystem::remove(path, ec);
+}
+
+// An invariant of the reader that an input broke: reported and aborted, which libFuzzer
+// records as a crash and a test as a failure.
+inline void Require(bool holds, const char* what) {
+  if (!holds) {
+    std::fprintf(stderr, "invariante roto: %s\n", what);
+    std::abort();
+  }
 }
 
 // Folds what a target read into a value the optimiser must keep.

@@ -154,6 +154,7 @@ void ByteBuiltTables(const fs::path& folder) {
   long_text.replace(0, 5, "largo");
   std::string fox = ShortHeaderTable(0xF5, {{"TEXTO", 'C', 300 & 0xFF, 300 >> 8}, {"N", 'N', 2}},
                                      {" " + long_text + " 7"}, 1);
+  fox.replace(10, 2, Le(1 + 300 + 2, 2));  // the record length counts the whole field
   WriteBytes(folder / "FOXLARGO.DBF", fox);
 }
 

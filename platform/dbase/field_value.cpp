@@ -187,7 +187,12 @@ double ParseFloat(std::string_view ansi_text) {
   if (!decimal) throw NotAFloat(trimmed);
   const std::string text = decimal->ToText();
   double value = 0.0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  // A number beyond the range of a double is refused rather than read as 0 (from_chars leaves
+  // the value untouched); one too small for it, with no whole part, is 0.
+  if (result.ec == std::errc::result_out_of_range && !decimal->integer.empty()) {
+    throw NotAFloat(trimmed);
+  }
   return value;
 }
 
