@@ -18,22 +18,25 @@
 namespace orvida::fuzz {
 
 // The process's scratch folder, made at the first call under the system's temporary folder and
-// removed when the process ends normally. Every input reuses it, so a run of millions of inputs
+// removed when the process exits normally. Every input reuses it, so a run of millions of inputs
 // creates one folder, not millions.
 inline const std::filesystem::path& ScratchFolder() {
-  static const std::filesystem::path folder = [] {
+  // Never destroyed: the exit handler that removes the folder runs after static destructors
+  // registered later, and must still find its name.
+  static const std::filesystem::path* const folder = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "orvida-fuzz-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
       std::perror("mkdtemp");
       std::abort();
     }
+    const auto* made = new std::filesystem::path(pattern);
     std::atexit([] {
       std::error_code ec;
       std::filesystem::remove_all(ScratchFolder(), ec);
     });
-    return std::filesystem::path(pattern);
+    return made;
   }();
-  return folder;
+  return *folder;
 }
 
 // Replaces `path` with exactly `bytes`; a failure here is the harness's, not the reader's.
