@@ -1099,7 +1099,7 @@ TEST_F(BadInputCatalogue, LargeDocuments) {
     out << "</grupo_datos>\n</BLOQUE_DATOS></SERVICIO>\n";
     ASSERT_TRUE(out.good());
   }
-  const std::uintmax_t huge_size = fs::file_size(huge);
+  [[maybe_unused]] const std::uintmax_t huge_size = fs::file_size(huge);
   const fs::path working = NewWorkingFolder();
   const Tree before = TreeOf(working);
   const Measured refused =

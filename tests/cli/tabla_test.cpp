@@ -8,27 +8,12 @@
 
 #include "cli/commands.h"
 #include "formats/working_tables.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvida::cli {
 namespace {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvida-tabla-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::string str() const { return path_.string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using orvida::testing::TempFolder;
 
 struct Result {
   int code;

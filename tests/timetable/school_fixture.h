@@ -23,41 +23,13 @@
 #include "platform/os/local_time.h"
 #include "platform/os/text.h"
 #include "platform/xml/xml_document.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvida::timetable::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string templ = (std::filesystem::temp_directory_path() / "orvida_tt_XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + file.string());
-}
-
-inline std::string ReadBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using orvida::testing::ReadBytes;
+using orvida::testing::TempFolder;
+using orvida::testing::WriteBytes;
 
 // Every file of a folder (names and bytes), to prove a run changed nothing.
 inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
