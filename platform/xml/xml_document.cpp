@@ -247,7 +247,9 @@ DocPtr ParseToDoc(ParseSource& source, const std::string& shown_path) {
     // NONET: nothing is fetched. Entities are not substituted (no NOENT), no DTD is loaded or
     // applied, and libxml2's limits on nesting depth and entity expansion stay on (no HUGE).
     // COMPACT keeps short texts inside their nodes; NOBLANKS, with the callback below, drops
-    // the indentation between elements. Neither changes a text that Node::Text gives.
+    // the indentation between elements. Field values keep their text; only a blank standing
+    // alone between two child elements of a field ("<i>a</i> <i>b</i>", markup the exchange
+    // documents do not use) is dropped with the indentation.
     xmlCtxtUseOptions(context.get(), XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
     context->sax->ignorableWhitespace = KeepBlanksBetweenTexts;
     xmlParseDocument(context.get());

@@ -64,7 +64,8 @@ class NodeList {
 // Loading never touches the network and never loads an external entity or DTD; entity loops,
 // absurd nesting and documents that are not well-formed are refused with an Error whose message
 // names the file, the line and column, and libxml2's reason. All texts are UTF-8. Whitespace-only
-// text between elements (indentation) is not kept, unless it stands between two pieces of text.
+// text between elements (indentation) is not kept, unless the element also holds text, CDATA,
+// an entity reference, a comment or a processing instruction at its start or at that point.
 class Document {
  public:
   // create: a new document with no nodes.
