@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +15,8 @@
 #include "platform/dbase/table.h"
 #include "platform/os/error.h"
 #include "tests/convert/convert_test_support.h"
+#include "tests/support/fixed_clock.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvida::convert {
 namespace {
@@ -23,32 +24,10 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ScratchFolder;
 
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
-                                                int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  tm.tm_isdst = -1;
-  return std::chrono::system_clock::from_time_t(std::mktime(&tm));
-}
-
-os::Clock At(int year, int month, int day, int hour, int minute, int second) {
-  const auto when = LocalTime(year, month, day, hour, minute, second);
-  return [when] { return when; };
-}
+using orvida::testing::FixedClock;
+using orvida::testing::LocalTimePoint;
+using orvida::testing::ReadBytes;
+using orvida::testing::WriteBytes;
 
 // The files of a folder (not below it) with their bytes.
 std::map<std::string, std::string> FilesOf(const fs::path& folder) {
@@ -95,7 +74,7 @@ class BackupTest : public ::testing::Test {
 
 TEST_F(BackupTest, CopiesEveryCatalogueTableThatExistsByteForByte) {
   const auto before = FilesOf(folder_.path());
-  const BackupResult result = BackupWorkingTables(Working(), At(2025, 9, 15, 8, 30, 5));
+  const BackupResult result = BackupWorkingTables(Working(), FixedClock(2025, 9, 15, 8, 30, 5));
   EXPECT_EQ(result.folder, Copias() / "20250915-083005");
   EXPECT_EQ(result.shown_folder, "C:\\KTEMP\\copias\\20250915-083005");
   EXPECT_EQ(result.tables, 5);
@@ -110,7 +89,7 @@ TEST_F(BackupTest, CopiesEveryCatalogueTableThatExistsByteForByte) {
 }
 
 TEST_F(BackupTest, ASecondBackupInTheSameSecondGetsASuffix) {
-  const os::Clock clock = At(2025, 9, 15, 8, 30, 0);
+  const os::Clock clock = FixedClock(2025, 9, 15, 8, 30, 0);
   EXPECT_EQ(BackupWorkingTables(Working(), clock).folder.filename(), "20250915-083000");
   EXPECT_EQ(BackupWorkingTables(Working(), clock).folder.filename(), "20250915-083000-2");
   EXPECT_EQ(BackupWorkingTables(Working(), clock).folder.filename(), "20250915-083000-3");
@@ -128,7 +107,7 @@ TEST_F(BackupTest, KeepsTheTenNewestAndNothingElseGoes) {
   for (const std::string& name : others) fs::create_directory(Copias() / name);
   WriteBytes(Copias() / "20190101-000000", "un archivo, no una copia");
 
-  const BackupResult result = BackupWorkingTables(Working(), At(2025, 9, 15, 8, 30, 0));
+  const BackupResult result = BackupWorkingTables(Working(), FixedClock(2025, 9, 15, 8, 30, 0));
   std::set<std::string> expected = {"20250915-083000", "20250903-120000",    "20250902-120000",
                                     "20250901-120000", "20250801-120000",    "20250701-120000",
                                     "20250601-120000", "20250301-101010-10", "20250301-101010-2",
@@ -138,7 +117,7 @@ TEST_F(BackupTest, KeepsTheTenNewestAndNothingElseGoes) {
   EXPECT_EQ(NamesIn(Copias()), expected);
 
   // A clock set back does not make the new copy the first to go.
-  const BackupResult early = BackupWorkingTables(Working(), At(2020, 1, 1, 0, 0, 0));
+  const BackupResult early = BackupWorkingTables(Working(), FixedClock(2020, 1, 1, 0, 0, 0));
   EXPECT_TRUE(fs::exists(early.folder));
   EXPECT_FALSE(fs::exists(Copias() / "20250301-101010"));
   EXPECT_TRUE(fs::exists(Copias() / "20250301-101010-2"));
@@ -147,12 +126,12 @@ TEST_F(BackupTest, KeepsTheTenNewestAndNothingElseGoes) {
 TEST_F(BackupTest, WithoutTablesNothingIsMade) {
   ScratchFolder empty;
   const BackupResult result = BackupWorkingTables(formats::WorkingFolder(empty.path(), "C:\\KTEMP"),
-                                                  At(2025, 9, 15, 8, 0, 0));
+                                                  FixedClock(2025, 9, 15, 8, 0, 0));
   EXPECT_TRUE(result.folder.empty());
   EXPECT_EQ(result.tables, 0);
   EXPECT_TRUE(fs::is_empty(empty.path()));
   EXPECT_TRUE(BackupWorkingTables(formats::WorkingFolder(empty.path() / "no-esta", "C:\\KTEMP"),
-                                  At(2025, 9, 15, 8, 0, 0))
+                                  FixedClock(2025, 9, 15, 8, 0, 0))
                   .folder.empty());
 }
 
@@ -162,7 +141,7 @@ TEST_F(BackupTest, AFailureStopsItAndLeavesNothingBehind) {
     // A table another program holds exclusive may be half written: no copy is made of it.
     dbase::Table held = Working().OpenWindow("GRUPOST");
     try {
-      BackupWorkingTables(Working(), At(2025, 9, 15, 8, 0, 0));
+      BackupWorkingTables(Working(), FixedClock(2025, 9, 15, 8, 0, 0));
       ADD_FAILURE() << "no error";
     } catch (const InUseError& error) {
       EXPECT_STREQ(error.what(),
@@ -176,7 +155,7 @@ TEST_F(BackupTest, AFailureStopsItAndLeavesNothingBehind) {
   // The place of the backups is taken by a file.
   WriteBytes(Copias(), "no soy una carpeta");
   try {
-    BackupWorkingTables(Working(), At(2025, 9, 15, 8, 0, 0));
+    BackupWorkingTables(Working(), FixedClock(2025, 9, 15, 8, 0, 0));
     ADD_FAILURE() << "no error";
   } catch (const Error& error) {
     EXPECT_STREQ(error.what(),
@@ -189,7 +168,7 @@ TEST_F(BackupTest, AFailureStopsItAndLeavesNothingBehind) {
 }
 
 TEST(BackupNames, StampAndPattern) {
-  EXPECT_EQ(BackupFolderName(LocalTime(2025, 1, 2, 3, 4, 5)), "20250102-030405");
+  EXPECT_EQ(BackupFolderName(LocalTimePoint(2025, 1, 2, 3, 4, 5)), "20250102-030405");
   for (const std::string name : {"20250102-030405", "20250102-030405-2", "20250102-030405-123"}) {
     EXPECT_TRUE(IsBackupFolderName(name)) << name;
   }

@@ -1,8 +1,6 @@
 #include "tests/convert/convert_test_support.h"
 
-#include <atomic>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "platform/dbase/table.h"
@@ -55,19 +53,6 @@ std::string ExchangeXml(const std::vector<SectionLiteral>& sections) {
 formats::ExchangeDocument MakeDocument(const std::vector<SectionLiteral>& sections) {
   return formats::ExchangeDocument::FromXml(
       xml::Document::Parse(ExchangeXml(sections), "prueba.xml"), "prueba.xml");
-}
-
-ScratchFolder::ScratchFolder() {
-  static std::atomic<int> counter{0};
-  std::random_device seed;
-  path_ = std::filesystem::temp_directory_path() /
-          ("orvida-convert-" + std::to_string(seed()) + "-" + std::to_string(counter++));
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
 }
 
 std::vector<Row> ReadTable(const std::filesystem::path& folder, const std::string& table) {

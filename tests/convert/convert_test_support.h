@@ -12,6 +12,7 @@
 #include "formats/exchange_document.h"
 #include "formats/notices.h"
 #include "formats/working_tables.h"
+#include "tests/support/temp_folder.h"
 
 namespace orvida::convert::testing {
 
@@ -26,17 +27,17 @@ std::string ExchangeXml(const std::vector<SectionLiteral>& sections);
 formats::ExchangeDocument MakeDocument(const std::vector<SectionLiteral>& sections);
 
 // A fresh empty folder, removed with its contents at the end of the test.
-class ScratchFolder {
+class ScratchFolder : public orvida::testing::TempFolder {
  public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  formats::WorkingFolder working() const { return formats::WorkingFolder(path_, path_.string()); }
-
- private:
-  std::filesystem::path path_;
+  // Readable and searchable by everyone, so that tests can hand folders inside it to a child
+  // that runs as another user.
+  ScratchFolder() {
+    std::filesystem::permissions(
+        path(), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                    std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                    std::filesystem::perms::others_exec);
+  }
+  formats::WorkingFolder working() const { return formats::WorkingFolder(path(), str()); }
 };
 
 using Row = std::map<std::string, std::string>;

@@ -23,6 +23,7 @@
 #include "platform/os/local_time.h"
 #include "platform/os/text.h"
 #include "platform/xml/xml_document.h"
+#include "tests/support/fixed_clock.h"
 #include "tests/support/temp_folder.h"
 
 namespace orvida::timetable::testing {
@@ -117,19 +118,7 @@ inline const std::vector<std::string>& EightTables() {
   return names;
 }
 
-// A clock that always gives the same local time.
-inline os::Clock FixedClock(int year, int month, int day, int hour, int minute, int second) {
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  tm.tm_isdst = -1;
-  const auto when = std::chrono::system_clock::from_time_t(std::mktime(&tm));
-  return [when]() { return when; };
-}
+using orvida::testing::FixedClock;
 
 // The element tree below `node`, one element per line, indented by depth: the name, the
 // attributes seq, registros and nombre_dato when present, and the text of every dato.

@@ -46,6 +46,20 @@ constexpr char kExchange[] =
     "  </BLOQUE_DATOS>\n"
     "</SERVICIO>\n";
 
+// The school's solved timetable: placed and unplaced rows, an unknown teacher, a quote in a
+// code, accents, a given activity, a period with no assignment and no time slot.
+const std::vector<SolucLine> kSchoolSoluc = {{"GAR", 1, 1, "MAT", "1A", "", ""},
+                                             {"P\xC9R", 2, 3, "LEN", "1A", "",
+                                              "A\xD1"
+                                              "1"},
+                                             {"GAR", 0, 0, "MAT", "1A", "", ""},
+                                             {"ZZZ", 1, 1, "MAT", "1A", "", ""},
+                                             {"GAR", 1, 2, "MAT", "1B", "", ""},
+                                             {"O'N", 3, 1, "TUT", "1A", "7", ""},
+                                             {"GAR", 0, 3, "MAT", "1B", "", ""},
+                                             {"P\xC9R", 5, 10, "LEN", "1B", "", ""},
+                                             {"GAR", 2, 1, "XXX", "9Z", "", ""}};
+
 // A small school whose SOLUC covers the cases of the run: a teacher with five rows, two of them
 // unplaced; a teacher code with an accent and one with a quote; a teacher without rows; a row
 // of a code that is no teacher; periods without an assignment, a slot or a class unit; and a
@@ -85,17 +99,7 @@ class TimetableRunTest : public ::testing::Test {
                 {{"ABREV", "1A"}, {"CLAVE", "UDUP"}}});
     WriteTable(*working_, "AULAT", {{{"ABREV", "A1"}}});
     WriteTable(*working_, "CURSOST", {{{"ABREV", "1"}, {"CLAVE", "C1"}}});
-    WriteSoluc(*working_, {{"GAR", 1, 1, "MAT", "1A", "", ""},
-                           {"P\xC9R", 2, 3, "LEN", "1A", "",
-                            "A\xD1"
-                            "1"},
-                           {"GAR", 0, 0, "MAT", "1A", "", ""},
-                           {"ZZZ", 1, 1, "MAT", "1A", "", ""},
-                           {"GAR", 1, 2, "MAT", "1B", "", ""},
-                           {"O'N", 3, 1, "TUT", "1A", "7", ""},
-                           {"GAR", 0, 3, "MAT", "1B", "", ""},
-                           {"P\xC9R", 5, 10, "LEN", "1B", "", ""},
-                           {"GAR", 2, 1, "XXX", "9Z", "", ""}});
+    WriteSoluc(*working_, kSchoolSoluc);
     input_ = docs_ / "horario.xml";
     WriteBytes(input_, kExchange);
   }
@@ -270,17 +274,7 @@ TEST_F(TimetableRunTest, ReadsSolucAsTheHostMayWriteIt) {
   if (std::system("/usr/bin/python3 -c 'import dbf' >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "/usr/bin/python3 with the module dbf (Debian's python3-dbf) is needed";
   }
-  const std::vector<SolucLine> lines = {{"GAR", 1, 1, "MAT", "1A", "", ""},
-                                        {"P\xC9R", 2, 3, "LEN", "1A", "",
-                                         "A\xD1"
-                                         "1"},
-                                        {"GAR", 0, 0, "MAT", "1A", "", ""},
-                                        {"ZZZ", 1, 1, "MAT", "1A", "", ""},
-                                        {"GAR", 1, 2, "MAT", "1B", "", ""},
-                                        {"O'N", 3, 1, "TUT", "1A", "7", ""},
-                                        {"GAR", 0, 3, "MAT", "1B", "", ""},
-                                        {"P\xC9R", 5, 10, "LEN", "1B", "", ""},
-                                        {"GAR", 2, 1, "XXX", "9Z", "", ""}};
+  const std::vector<SolucLine>& lines = kSchoolSoluc;
   std::string json = "[";
   for (const SolucLine& line : lines) {
     auto quoted = [](const std::string& ansi) { return "\"" + os::AnsiToUtf8(ansi) + "\""; };
